@@ -32,6 +32,9 @@ struct ListLineCase {
     std::string line;
 };
 
+// Cases print as their names in test listings.
+void PrintTo(const ListLineCase& c, std::ostream* os) { *os << c.name; }
+
 const ListLineCase kListLines[] = {
     {"First", 1, "512", "1  512\t"},
     {"NineHasNoPadding", 9, "7", "9  7\t"},
@@ -74,6 +77,9 @@ struct ExtensionCase {
     std::string typed;
     std::string saved;
 };
+
+// Cases print as their names in test listings.
+void PrintTo(const ExtensionCase& c, std::ostream* os) { *os << c.name; }
 
 const ExtensionCase kExtensions[] = {
     {"NoExtensionGetsTxt", "/home/u/datos", "/home/u/datos.txt"},

@@ -13,6 +13,9 @@ struct CountCase {
     std::size_t lines;
 };
 
+// Cases print as their names in test listings.
+void PrintTo(const CountCase& c, std::ostream* os) { *os << c.name; }
+
 std::string bytes(std::initializer_list<char> c) { return std::string(c); }
 
 const CountCase kCountCases[] = {

@@ -121,6 +121,9 @@ struct CompletionCase {
     std::string line1000;     // the list's last line, when complete
 };
 
+// Cases print as their names in test listings.
+void PrintTo(const CompletionCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<std::string> inPieces(const std::string& s, std::size_t size) {
     std::vector<std::string> out;
     for (std::size_t i = 0; i < s.size(); i += size) {
