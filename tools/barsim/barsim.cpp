@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
 #include <string_view>
@@ -23,6 +25,8 @@ namespace {
 
 constexpr std::string_view crLf = "\r\n";
 constexpr int jumpFirstLine = 1000;  // the write that jumps starts with this line
+constexpr unsigned char requestByte = 0x38;
+constexpr unsigned char eraseByte = 0x33;
 
 // splitmix64: a small, well-mixed hash, the same on every platform, so that
 // reading k is the same whatever the number of lines asked for.
@@ -129,6 +133,14 @@ std::string hexByte(unsigned char byte) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(byte));
     return text;
+}
+
+std::size_t memoryBytes(const std::vector<std::string>& writes) {
+    std::size_t bytes = 0;
+    for (const std::string& write : writes) {
+        bytes += write.size();
+    }
+    return bytes;
 }
 
 // The time a line at `baud` takes for `bytes` bytes of 10 bits.
@@ -355,13 +367,31 @@ void SimulatedBar::closeTerminal() {
     hungUp_ = true;
 }
 
+bool SimulatedBar::unreadBytesWaiting() const {
+    // poll on a terminal first moves bytes still in flight from the master
+    // into the line discipline, where FIONREAD counts them.
+    pollfd slave{slave_, POLLIN, 0};
+    ::poll(&slave, 1, 0);
+    int waiting = 0;
+    return ::ioctl(slave_, FIONREAD, &waiting) == 0 && waiting > 0;
+}
+
 void SimulatedBar::serve() {
     using Clock = std::chrono::steady_clock;
+    // How long an unplug that is due waits for the program to read what was
+    // sent before it; a program that never reads loses those bytes.
+    constexpr auto drainLimit = std::chrono::seconds(10);
+    constexpr int drainPollMs = 5;
+
     std::deque<std::string> writes;  // the answers still to send, write by write
     std::size_t writtenOfFront = 0;
     Clock::time_point nextWriteAt = Clock::now();
-    std::vector<std::string> log;
+    std::optional<Clock::time_point> unplugBy;
     const bool paced = options_.baud > 0;
+    const std::size_t sendLimit = options_.hangUpAfter < 0
+                                      ? std::numeric_limits<std::size_t>::max()
+                                      : static_cast<std::size_t>(options_.hangUpAfter);
+    std::vector<std::string> log;
     const auto emitLog = [&] {
         if (logger_) {
             for (const std::string& line : log) {
@@ -370,30 +400,32 @@ void SimulatedBar::serve() {
         }
         log.clear();
     };
-    const auto unplugIfDue = [&] {
-        std::lock_guard lock(mutex_);
-        if (options_.hangUpAfter < 0 || sent_ < static_cast<std::size_t>(options_.hangUpAfter)) {
-            return false;
-        }
-        closeTerminal();
-        log.push_back("desconectado tras " + std::to_string(sent_) + " bytes enviados");
-        changed_.notify_all();
-        return true;
-    };
 
     for (;;) {
-        if (unplugIfDue()) {
-            emitLog();
-            return;
-        }
+        emitLog();
         const Clock::time_point now = Clock::now();
-        const bool mayWrite =
-            !writes.empty() && (!paced || writtenOfFront > 0 || now >= nextWriteAt);
         int timeoutMs = -1;
-        if (!writes.empty() && !mayWrite) {
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextWriteAt - now);
-            timeoutMs = static_cast<int>(std::max<std::int64_t>(wait.count(), 1));
+        bool mayWrite = false;
+        if (sent_ >= sendLimit) {  // only this thread changes sent_
+            if (!unplugBy) {
+                unplugBy = now + drainLimit;
+            }
+            if (now >= *unplugBy || !unreadBytesWaiting()) {
+                std::lock_guard lock(mutex_);
+                closeTerminal();
+                log.push_back("desconectado tras " + std::to_string(sent_) + " bytes enviados");
+                changed_.notify_all();
+                break;
+            }
+            timeoutMs = drainPollMs;
+        } else if (!writes.empty()) {
+            mayWrite = !paced || writtenOfFront > 0 || now >= nextWriteAt;
+            if (!mayWrite) {
+                const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextWriteAt - now);
+                timeoutMs = static_cast<int>(std::max<std::int64_t>(wait.count(), 1));
+            }
         }
+
         pollfd fds[2] = {{wakeRead_, POLLIN, 0},
                          {master_, static_cast<short>(POLLIN | (mayWrite ? POLLOUT : 0)), 0}};
         if (::poll(fds, 2, timeoutMs) < 0) {
@@ -401,11 +433,10 @@ void SimulatedBar::serve() {
                 continue;
             }
             log.push_back(std::string("poll: ") + std::strerror(errno));
-            emitLog();
-            return;
+            break;
         }
         if (fds[0].revents != 0) {
-            return;
+            break;
         }
 
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -415,8 +446,7 @@ void SimulatedBar::serve() {
                 // Cannot happen while our own slave descriptor is open; give
                 // up rather than spin on a terminal that keeps failing.
                 log.push_back(std::string("error de lectura: ") + std::strerror(errno));
-                emitLog();
-                return;
+                break;
             }
             std::lock_guard lock(mutex_);
             for (ssize_t i = 0; i < n; ++i) {
@@ -425,21 +455,17 @@ void SimulatedBar::serve() {
                 std::string entry = "recibido " + hexByte(byte);
                 if (options_.neverAnswer) {
                     entry += ": sin respuesta";
-                } else if (byte == 0x38) {
+                } else if (byte == requestByte) {
                     if (memory_.empty()) {
                         entry += ": memoria vacía, nada que enviar";
                     } else {
-                        std::size_t bytes = 0;
-                        for (const std::string& write : memory_) {
-                            bytes += write.size();
-                        }
-                        entry += ": envío de " + std::to_string(bytes) + " bytes";
+                        entry += ": envío de " + std::to_string(memoryBytes(memory_)) + " bytes";
                         if (writes.empty()) {
                             nextWriteAt = std::max(nextWriteAt, Clock::now());
                         }
                         writes.insert(writes.end(), memory_.begin(), memory_.end());
                     }
-                } else if (byte == 0x33) {
+                } else if (byte == eraseByte) {
                     memory_.clear();
                     entry += ": memoria borrada";
                 } else {
@@ -453,16 +479,11 @@ void SimulatedBar::serve() {
 
         if ((fds[1].revents & POLLOUT) && mayWrite) {
             const std::string& front = writes.front();
-            std::size_t length = front.size() - writtenOfFront;
-            if (options_.hangUpAfter >= 0) {
-                std::lock_guard lock(mutex_);
-                length = std::min(length, static_cast<std::size_t>(options_.hangUpAfter) - sent_);
-            }
+            const std::size_t length = std::min(front.size() - writtenOfFront, sendLimit - sent_);
             const ssize_t n = ::write(master_, front.data() + writtenOfFront, length);
             if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 log.push_back(std::string("error de escritura: ") + std::strerror(errno));
-                emitLog();
-                return;
+                break;
             }
             if (n > 0) {
                 writtenOfFront += static_cast<std::size_t>(n);
@@ -476,15 +497,15 @@ void SimulatedBar::serve() {
                 std::lock_guard lock(mutex_);
                 sent_ += static_cast<std::size_t>(n);
                 if (writes.empty()) {
-                    log.push_back("respuesta enviada, " + std::to_string(sent_) +
+                    log.push_back("respuesta enviada; " + std::to_string(sent_) +
                                   " bytes enviados en total");
                 }
                 pending_ = !writes.empty();
                 changed_.notify_all();
             }
         }
-        emitLog();
     }
+    emitLog();
 }
 
 }  // namespace talveno::sim

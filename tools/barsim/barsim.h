@@ -22,11 +22,19 @@
 //   the bar's bytes untouched.
 //
 //   The unplug (hangUp(), hangUpAfter): the simulator closes the master and
-//   its own slave descriptor. On Linux the kernel then hangs up the slave:
-//   a descriptor the program holds reads the bytes still waiting and then
-//   gets end of file (read returns 0) or EIO, poll reports POLLHUP, writes
-//   fail with EIO, and the device node vanishes (open fails with ENOENT).
-//   See the tests in tests/sim for what this kernel does.
+//   its own slave descriptor, and the kernel hangs up the slave side. What a
+//   descriptor the program holds on it then sees (Linux, checked by the
+//   tests in tests/sim):
+//     read      returns 0, end of file, at once and for ever; bytes that
+//               were still waiting unread are lost (a read already asleep
+//               in the kernel may return EIO instead);
+//     poll      reports POLLIN | POLLERR | POLLHUP;
+//     write, tcgetattr, FIONREAD and other ioctls fail with EIO;
+//     open of devicePath() fails: the device node is gone.
+//   That is what a USB serial adapter pulled out gives too. hangUpAfter
+//   unplugs only once the program has read the bytes sent before it (the
+//   bar waits up to 10 s for that), so a reader gets exactly hangUpAfter
+//   bytes and then the end; hangUp() unplugs at once.
 //
 //   Nothing here is shared with the program under test but the terminal.
 //   All members may be called from any one thread; the bar serves on a
@@ -64,9 +72,9 @@ struct BarOptions {
     // first byte of line 1000 to the first byte of line 1001 included. The
     // stream gets extra lines up to 1001 lines if it has fewer.
     bool jumpPast1000 = false;
-    // After this many bytes sent (counted over every answer), the device
-    // vanishes (the unplug); 0 unplugs it as soon as start() is called,
-    // -1 never.
+    // After this many bytes sent (counted over every answer) and read by
+    // the program, the device vanishes (the unplug); 0 unplugs it as soon
+    // as start() is called, -1 never.
     long hangUpAfter = -1;
     bool neverAnswer = false;  // ignores every command (still logs them)
     // Exact bytes to send for 0x38 instead of generated readings; lines,
@@ -132,7 +140,8 @@ public:
     struct termios lineSettings() const;
 
     // The unplug, now: stops serving and closes the terminal (see Principles
-    // of operation). Harmless when already unplugged.
+    // of operation); bytes the program has not read yet are lost. Harmless
+    // when already unplugged.
     void hangUp();
     bool hungUp() const;
     // Waits (bounded) until the bar has been unplugged; false on time-out.
@@ -145,6 +154,7 @@ public:
 
 private:
     void serve();
+    bool unreadBytesWaiting() const;  // sent by the bar, not yet read by the program
     void closeTerminal();  // with mutex_ held
 
     BarOptions options_;
