@@ -1,0 +1,72 @@
+// Project1, the entry of TALVENO: creates the application, then the main
+// window Form1, the Help window Form2 and the About window Form3, in that
+// order, and runs the event loop until the main window closes.
+//
+// Options: --help, --version, and --simulate, which plays a measuring bar on
+// a pseudo-terminal inside the program (9600 bit/s) and preselects its device
+// as the port, so the whole download can be tried with no bar and no cable.
+#include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <exception>
+#include <optional>
+
+#include "ABOUTFORM.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "application.h"
+#include "artwork.h"
+#include "barsim.h"
+#include "errordisplay.h"
+
+int main(int argc, char* argv[]) {
+    talveno::ui::Application app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TALVENO"));
+    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QApplication::setWindowIcon(talveno::ui::programIcon());
+
+    // Qt's own texts (the save dialog, the message boxes' buttons) in
+    // Spanish; the port settings dialog keeps its English texts.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_es"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
+
+    QCommandLineParser options;
+    options.setApplicationDescription(
+        QStringLiteral("Descarga las lecturas de la barra de medición de intercepción PAR."));
+    options.addHelpOption();
+    options.addVersionOption();
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Usa una barra simulada (en un pseudo-terminal) en lugar de una real."));
+    options.addOption(simulate);
+    options.process(app);
+
+    std::optional<talveno::sim::SimulatedBar> bar;
+    if (options.isSet(simulate)) {
+        try {
+            talveno::sim::BarOptions paced;
+            paced.baud = 9600;
+            bar.emplace(paced);
+            bar->start();
+        } catch (const std::exception& error) {
+            talveno::ui::showError(nullptr, talveno::ui::errorMessage(error));
+            return 1;
+        }
+    }
+
+    TForm1 Form1;
+    if (bar) {
+        talveno::link::PortSettings settings = Form1.comPort().settings();
+        settings.port = QString::fromStdString(bar->devicePath());
+        Form1.comPort().setSettings(settings);
+    }
+    TForm2 Form2(&Form1);
+    TForm3 Form3(&Form1);
+    Form1.setInformationWindows(&Form2, &Form3);
+
+    Form1.show();
+    return QApplication::exec();
+}
