@@ -9,6 +9,12 @@ namespace talveno::link {
 enum class Parity { None, Odd, Even, Mark, Space };
 enum class StopBits { One, OneAndHalf, Two };
 // The dialog's "Flow control" choices; Custom keeps the individual flags.
+//   Hardware  RTS/CTS: output held back by CTS, RTS raised and lowered by the
+//             system as its input buffer fills (outCtsFlow, controlRts
+//             Handshake); no XON/XOFF.
+//   Software  XON/XOFF in both directions, no line flow.
+//   None      no flow control of any kind (the design).
+// In all three DTR is held off and output is not held back by DSR.
 enum class FlowControl { Hardware, Software, None, Custom };
 enum class LineControl { Disable, Enable, Handshake };  // DTR and RTS
 
@@ -27,7 +33,8 @@ struct PortSettings {
     bool xonXoffOut = false;
     bool xonXoffIn = false;
 
-    // Which of the dialog's flow choices these flags make up.
+    // Which of the dialog's flow choices these flags make up; Custom when
+    // they make up none of the other three.
     FlowControl flowControl() const;
     // Sets the flags for one of the dialog's choices; Custom leaves them.
     void setFlowControl(FlowControl choice);
@@ -36,9 +43,11 @@ struct PortSettings {
 };
 
 // The device a port name stands for. On Windows a name is used as it
-// stands. Elsewhere "COMn" (n from 1) is the n-th serial device,
-// /dev/ttyS(n-1); a bare name such as "ttyUSB0" is looked for in /dev; a
-// path is used as it stands.
+// stands. Elsewhere "COMn" (n from 1, any case) is the n-th serial device,
+// /dev/ttyS(n-1); a path (beginning with "/", "./" or "../") is used as it
+// stands, a symbolic link too; any other name is looked for in /dev
+// ("ttyUSB0" is /dev/ttyUSB0, "pts/3" is /dev/pts/3). An empty name stays
+// empty: no device has it.
 QString devicePath(const QString& portName);
 
 }  // namespace talveno::link
