@@ -136,7 +136,10 @@ public:
 
     // The terminal's line settings as the bar's side sees them (tcgetattr on
     // the master: on Linux these are the slave's settings, as the program
-    // set them). Throws std::runtime_error after the unplug.
+    // set them: speed, stop bits, flow control, raw mode). A Linux
+    // pseudo-terminal always keeps CS8 and no parity, whatever the program
+    // asks for, so those two cannot show a program's mistake. Throws
+    // std::runtime_error after the unplug.
     struct termios lineSettings() const;
 
     // The unplug, now: stops serving and closes the terminal (see Principles
