@@ -6,8 +6,6 @@
 // a pseudo-terminal inside the program (9600 bit/s) and preselects its device
 // as the port, so the whole download can be tried with no bar and no cable.
 #include <QCommandLineParser>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <exception>
 #include <optional>
 
@@ -27,11 +25,7 @@ int main(int argc, char* argv[]) {
 
     // Qt's own texts (the save dialog, the message boxes' buttons) in
     // Spanish; the port settings dialog keeps its English texts.
-    QTranslator qtTexts;
-    if (qtTexts.load(QStringLiteral("qtbase_es"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTexts);
-    }
+    app.installQtSpanish();
 
     QCommandLineParser options;
     options.setApplicationDescription(
