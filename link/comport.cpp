@@ -132,7 +132,9 @@ void ComPort::close() {
     }
 }
 
-bool ComPort::isOpen() const { return state_ != State::Closed; }
+bool ComPort::isOpen() const {
+    return state_ != State::Closed;
+}
 
 void ComPort::scheduleAnnounce() {
     if (announcePending_) {

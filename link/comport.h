@@ -42,13 +42,13 @@ class QSerialPort;
 namespace talveno::link {
 
 class PortError : public talveno::Error {
-public:
+  public:
     using talveno::Error::Error;
 };
 
 class ComPort : public QObject, public talveno::Port {
     Q_OBJECT
-public:
+  public:
     explicit ComPort(QObject* parent = nullptr);
     ~ComPort() override;
 
@@ -103,11 +103,11 @@ public:
     // From a successful open until close(), also after the device failed.
     bool isOpen() const;
 
-signals:
+  signals:
     void rxChar(int count);
     void failed(const QString& message);
 
-private:
+  private:
     enum class State {
         Closed,
         Open,

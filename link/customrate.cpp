@@ -11,7 +11,7 @@
 namespace talveno::link {
 
 int setCustomRate(int fd, int rate) {
-    struct termios2 tio{};
+    struct termios2 tio {};
     if (::ioctl(fd, TCGETS2, &tio) != 0) {
         return errno;
     }

@@ -19,8 +19,8 @@ struct FlowFlags {
 
 // The individual flags each of the dialog's choices stands for. DTR stays
 // off in all of them, as the design holds it; hardware flow is RTS/CTS.
-constexpr FlowFlags kHardware{true, false, LineControl::Disable, LineControl::Handshake, false,
-                              false};
+constexpr FlowFlags kHardware{true,  false, LineControl::Disable, LineControl::Handshake,
+                              false, false};
 constexpr FlowFlags kSoftware{false, false, LineControl::Disable, LineControl::Disable, true, true};
 constexpr FlowFlags kNone{false, false, LineControl::Disable, LineControl::Disable, false, false};
 

@@ -48,7 +48,7 @@ const QStringList kFlowTexts = {QStringLiteral("Hardware"), QStringLiteral("Soft
 // The "Port" list: the machine's ports, read again each time it is opened,
 // and whatever port is current, listed or typed.
 class PortComboBox : public QComboBox {
-public:
+  public:
     explicit PortComboBox(QWidget* parent) : QComboBox(parent) {
         setEditable(true);
         setInsertPolicy(QComboBox::NoInsert);
@@ -76,7 +76,7 @@ public:
         setEditText(current);
     }
 
-protected:
+  protected:
     void showPopup() override {
         // The list was readable when the dialog was built; should it have
         // become unreadable since, the ports listed then are still offered.
@@ -206,7 +206,9 @@ void SetupDialog::baudChosen(int index) {
     updateOkButton();
 }
 
-bool SetupDialog::customRate() const { return baudCombo_->currentIndex() == kCustomRateIndex; }
+bool SetupDialog::customRate() const {
+    return baudCombo_->currentIndex() == kCustomRateIndex;
+}
 
 void SetupDialog::updateOkButton() {
     bool valid = false;

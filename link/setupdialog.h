@@ -35,7 +35,7 @@ QList<QSerialPortInfo> machinePorts(const QString& ttyClassDir = QStringLiteral(
 
 class SetupDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Throws PortError("Registry error (win error code: N)") when the
     // machine's list of serial ports cannot be read.
     explicit SetupDialog(const PortSettings& current, QWidget* parent = nullptr);
@@ -48,7 +48,7 @@ public:
     // Cancel or the close box. Throws as the constructor does.
     static std::optional<PortSettings> ask(QWidget* parent, const PortSettings& current);
 
-private:
+  private:
     void baudChosen(int index);
     void updateOkButton();
     bool customRate() const;

@@ -51,7 +51,7 @@ constexpr int kGiveUpMs = 300000;
 constexpr long kHundredMegabytesOfLines = 100'000'000 / 4.46;  // 4.46 bytes a line on average
 
 class NoScreen : public talveno::Window {
-public:
+  public:
     void setVisible(Element, bool) override {}
     void setEnabled(Element, bool) override {}
     void setLabel2Text(const std::string&) override {}
@@ -69,7 +69,9 @@ public:
     std::vector<std::string> memo2;
 };
 
-double megabytes(long kilobytes) { return static_cast<double>(kilobytes) / 1024.0; }
+double megabytes(long kilobytes) {
+    return static_cast<double>(kilobytes) / 1024.0;
+}
 
 long peakRssKb() {
     rusage usage{};
@@ -93,7 +95,7 @@ long currentRssKb() {
 
 // talveno-barsim in a process of its own; gone with this object.
 class BarProcess {
-public:
+  public:
     explicit BarProcess(const std::vector<std::string>& arguments) {
         int out[2];
         if (::pipe(out) != 0) {
@@ -110,7 +112,8 @@ public:
             argv.push_back(a.data());
         }
         argv.push_back(nullptr);
-        const int spawned = ::posix_spawn(&pid_, TALVENO_BARSIM, &actions, nullptr, argv.data(), environ);
+        const int spawned =
+            ::posix_spawn(&pid_, TALVENO_BARSIM, &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         if (spawned != 0) {
@@ -133,7 +136,7 @@ public:
 
     const std::string& devicePath() const { return devicePath_; }
 
-private:
+  private:
     void stop() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
@@ -239,7 +242,9 @@ BarOptions unpaced(std::size_t chunkSize) {
     return options;
 }
 
-bool thousandLinesEnded(const DownloadWorkflow& w) { return w.listFinished(); }
+bool thousandLinesEnded(const DownloadWorkflow& w) {
+    return w.listFinished();
+}
 
 void BM_ComPortThousand(benchmark::State& state) {
     const BarOptions options = unpaced(static_cast<std::size_t>(state.range(0)));
@@ -287,7 +292,8 @@ void BM_PlainReader100MB(benchmark::State& state) {
     long rss = 0;
     for (auto _ : state) {
         BarProcess bar(hundredMegabyteBar());
-        const auto outcome = downloadThroughReadLoop(bar.devicePath(), 1000 + kHundredMegabytesOfLines);
+        const auto outcome =
+            downloadThroughReadLoop(bar.devicePath(), 1000 + kHundredMegabytesOfLines);
         if (!outcome) {
             state.SkipWithError("the read loop failed");
             return;
@@ -341,8 +347,18 @@ void BM_PacedThousandAt9600(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_PlainReaderThousand)->Arg(16)->Arg(4096)->ArgName("chunk")->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ComPortThousand)->Arg(16)->Arg(4096)->ArgName("chunk")->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainReaderThousand)
+    ->Arg(16)
+    ->Arg(4096)
+    ->ArgName("chunk")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ComPortThousand)
+    ->Arg(16)
+    ->Arg(4096)
+    ->ArgName("chunk")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainReader100MB)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComPort100MB)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PacedThousandAt9600)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -76,7 +76,9 @@ struct StreamCase {
     const char* name;
     BarOptions options;
 };
-void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StreamCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 BarOptions with(const std::function<void(BarOptions&)>& change) {
     BarOptions options = unpaced();
@@ -190,9 +192,8 @@ TEST(ComPortNotifications, BytesLeftWaitingAreAnnouncedOnlyOnArrival) {
     port.open();
     port.write("8");
 
-    ASSERT_TRUE(waitFor([&] {
-        return !counts.empty() && counts.back() == static_cast<int>(stream.size());
-    }));
+    ASSERT_TRUE(waitFor(
+        [&] { return !counts.empty() && counts.back() == static_cast<int>(stream.size()); }));
     const std::size_t calls = counts.size();
     QTest::qWait(200);  // room for announcements there should not be
     EXPECT_EQ(counts.size(), calls);
@@ -212,7 +213,9 @@ struct LineCase {
     bool rtsCts;
     bool xonXoff;
 };
-void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const LineCase kLineCases[] = {
     {"DesignSettings", [](PortSettings&) {}, B9600, CS8, 0, false, false, false},
@@ -289,7 +292,9 @@ struct SecondNameCase {
     const char* name;
     std::function<std::string(SimulatedBar&, const QTemporaryDir&)> nameOf;
 };
-void PrintTo(const SecondNameCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SecondNameCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const SecondNameCase kSecondNames[] = {
     {"SamePath", [](SimulatedBar& bar, const QTemporaryDir&) { return bar.devicePath(); }},
@@ -333,7 +338,9 @@ struct RefusedCase {
     const char* name;
     std::function<void(PortSettings&)> choose;
 };
-void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const RefusedCase kRefusedCases[] = {
     {"OneAndAHalfStopBits", [](PortSettings& s) { s.stopBits = StopBits::OneAndHalf; }},
@@ -397,7 +404,9 @@ struct UnplugCase {
     const char* name;
     long hangUpAfter;  // -1: unplugged by hand once the download is over
 };
-void PrintTo(const UnplugCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UnplugCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const UnplugCase kUnplugCases[] = {
     {"MidDownload", 3000},

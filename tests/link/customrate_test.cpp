@@ -32,7 +32,7 @@ TEST_P(CustomRate, ReachesTheLineExactly) {
     port.setSettings(settings);
     port.open();
 
-    struct termios2 line{};
+    struct termios2 line {};
     ASSERT_EQ(::ioctl(master, TCGETS2, &line), 0);
     EXPECT_EQ(line.c_cflag & CBAUD, static_cast<tcflag_t>(BOTHER));
     EXPECT_EQ(line.c_ospeed, static_cast<speed_t>(GetParam()));

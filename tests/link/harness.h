@@ -32,7 +32,7 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) 
 }
 
 class ScreenlessWindow : public Window {
-public:
+  public:
     void setVisible(Element e, bool v) override { visible[e] = v; }
     void setEnabled(Element e, bool v) override { enabled[e] = v; }
     void setLabel2Text(const std::string& t) override { label2 = t; }
@@ -88,14 +88,14 @@ struct LinkedDownload {
 // open after act is rejected, so a test never hangs on it.
 template <typename D>
 class ModalHand {
-public:
+  public:
     explicit ModalHand(std::function<void(D&)> act) : act_(std::move(act)) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
         timer_.start(10);
     }
     ~ModalHand() { EXPECT_TRUE(acted_) << "no modal dialog showed up"; }
 
-private:
+  private:
     void poll() {
         if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
             timer_.stop();

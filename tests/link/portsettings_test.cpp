@@ -11,7 +11,9 @@ struct NameCase {
     const char* portName;
     const char* path;
 };
-void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const NameCase kNameCases[] = {
     {"Com1IsTheFirstSerialDevice", "COM1", "/dev/ttyS0"},

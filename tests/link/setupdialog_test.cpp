@@ -104,7 +104,9 @@ struct ShownCase {
     std::function<void(PortSettings&)> current;
     QStringList shown;  // port, baud, data bits, stop bits, parity, flow
 };
-void PrintTo(const ShownCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ShownCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const ShownCase kShownCases[] = {
     {"DesignSettings", [](PortSettings&) {}, {"COM1", "9600", "8", "1", "None", "None"}},
@@ -214,7 +216,9 @@ struct DismissCase {
     const char* name;
     std::function<void(SetupDialog&)> dismiss;
 };
-void PrintTo(const DismissCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DismissCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const DismissCase kDismissCases[] = {
     {"CancelButton",
@@ -310,8 +314,9 @@ TEST(SetupDialog, PortListHoldsTheMachinesPortsAndTheCurrentOneAfterEachOpening)
         for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
             const int index = ports->findText(info.portName());
             ASSERT_GE(index, 0) << info.portName().toStdString();
-            EXPECT_EQ(ports->itemData(index, Qt::ToolTipRole).toString().contains(info.description()),
-                      true);
+            EXPECT_EQ(
+                ports->itemData(index, Qt::ToolTipRole).toString().contains(info.description()),
+                true);
         }
     }
     EXPECT_EQ(dialog.settings().port, current.port);
