@@ -201,6 +201,78 @@ TEST(ComPortNotifications, BytesLeftWaitingAreAnnouncedOnlyOnArrival) {
     EXPECT_EQ(port.read(INT_MAX), stream);
 }
 
+struct NestedCase {
+    const char* name;
+    long hangUpAfter;  // -1: the bar finishes sending while the handler waits
+};
+void PrintTo(const NestedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const NestedCase kNestedCases[] = {
+    {"BarFinishesMeanwhile", -1},
+    {"BarIsUnpluggedMeanwhile", 2000},
+};
+
+class HandlerInModalLoop : public ::testing::TestWithParam<NestedCase> {};
+
+// A handler that runs an event loop of its own (a modal dialog) is not
+// called again inside it; what arrives meanwhile, and a failure of the
+// device meanwhile, come once it has returned, in that order.
+TEST_P(HandlerInModalLoop, IsNotReenteredAndNothingIsLost) {
+    BarOptions options;
+    options.baud = 115200;  // bytes keep coming while the first handler waits
+    options.hangUpAfter = GetParam().hangUpAfter;
+    const std::string stream = sim::readingStream(options);
+    const std::string expected =
+        options.hangUpAfter < 0 ? stream : stream.substr(0, std::size_t(options.hangUpAfter));
+    SimulatedBar bar(options);
+    bar.start();
+    ComPort port;
+    port.setSettings(on(bar.devicePath()));
+    std::string got;
+    std::vector<std::string> events;
+    int depth = 0;
+    int deepest = 0;
+    QObject::connect(&port, &ComPort::rxChar, [&](int count) {
+        deepest = std::max(deepest, ++depth);
+        events.push_back("rxChar");
+        if (events.size() == 1) {
+            // Reads nothing yet: only what arrives from here on brings the
+            // port back to it.
+            EXPECT_TRUE(waitFor([&] {
+                return options.hangUpAfter < 0 ? bar.sentCount() >= stream.size() : bar.hungUp();
+            }));
+            QTest::qWait(100);  // the port sees the bytes, or the failure, meanwhile
+        } else {
+            got += port.read(count);
+        }
+        --depth;
+    });
+    QObject::connect(&port, &ComPort::failed, [&] {
+        EXPECT_EQ(depth, 0);
+        events.push_back("failed");
+    });
+    port.open();
+    port.write("8");
+
+    if (options.hangUpAfter < 0) {
+        ASSERT_TRUE(waitFor([&] { return got.size() >= expected.size(); }));
+    } else {
+        ASSERT_TRUE(waitFor([&] { return !events.empty() && events.back() == "failed"; }));
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_GE(events.size(), 2u);
+    EXPECT_EQ(std::ranges::count(events, "failed"), options.hangUpAfter < 0 ? 0 : 1);
+    if (options.hangUpAfter >= 0) {
+        EXPECT_EQ(events.back(), "failed");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HandlerInModalLoop, ::testing::ValuesIn(kNestedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---------------------------------------------------------------- the line
 
 struct LineCase {
