@@ -111,6 +111,8 @@ void Download::saveAndErase() {
             return;
         }
         feedback_.note("orden de borrado enviada a la barra");
+        finish(kExitSuccess, Closing::LeaveToOwner);
+        return;
     }
     finish(kExitSuccess);
 }
@@ -151,12 +153,16 @@ void Download::failUnexpectedly(const std::exception& error) {
     finish(kExitFailure);
 }
 
-void Download::finish(int exitCode) {
+void Download::finish(int exitCode, Closing closing) {
     if (finished_) {
         return;
     }
     finished_ = true;
     silence_.stop();
+    if (closing == Closing::LeaveToOwner) {
+        emit finished(exitCode);
+        return;
+    }
     try {
         workflow_.FormClose();
     } catch (const talveno::Error& error) {

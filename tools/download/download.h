@@ -25,6 +25,14 @@
 //     kept as above;
 //   - a file cannot be written: kExitFile. The erase byte is then never sent.
 //   Bytes that come after the end are not read.
+//
+//   The port is closed through FormClose, which also discards what was not
+//   yet sent, except after the erase byte: written right before the end, it
+//   may still wait in the line (or, on a pseudo-terminal, for its reader),
+//   and discarding it would lose the erase while reporting it sent. The port
+//   is then left open for its owner to close by destroying it, which lets
+//   the output go (the system sends what is waiting when the device is
+//   closed).
 #pragma once
 
 #include <QObject>
@@ -42,7 +50,8 @@ class Download : public QObject {
     Q_OBJECT
 public:
     // port: closed, with the settings to use. Both port and feedback must
-    // outlive the download.
+    // outlive the download; after a successful erase the owner closes the
+    // port by destroying it.
     Download(link::ComPort& port, Options options, Feedback& feedback, QObject* parent = nullptr);
 
     // Opens the port and sends the request. Call it from the running event
@@ -61,7 +70,9 @@ private:
     // The download stops short: tells why and how many lines came, and keeps
     // them in the --partial file if there is one.
     void stopShort(int exitCode, const std::string& cause);
-    void finish(int exitCode);
+    // How the port is left at the end.
+    enum class Closing { DiscardPending, LeaveToOwner };
+    void finish(int exitCode, Closing closing = Closing::DiscardPending);
     void failUnexpectedly(const std::exception& error);
 
     link::ComPort& port_;

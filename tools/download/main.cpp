@@ -57,6 +57,7 @@ int download(QCoreApplication& app, Options options) {
     }
 #endif
 
+    // Destroyed after the run: closes the port if the run left it open.
     talveno::link::ComPort port;
     port.setSettings(options.port);
     Download run(port, std::move(options), feedback);
