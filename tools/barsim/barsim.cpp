@@ -368,10 +368,16 @@ void SimulatedBar::closeTerminal() {
 }
 
 bool SimulatedBar::unreadBytesWaiting() const {
-    // poll on a terminal first moves bytes still in flight from the master
-    // into the line discipline, where FIONREAD counts them.
+    // poll on a terminal with no input ready first moves the bytes still in
+    // flight from the master into the line discipline, where FIONREAD counts
+    // them. When poll finds input ready it moves nothing, and the program
+    // may read that input before FIONREAD looks, so POLLIN alone already
+    // means "not yet read"; FIONREAD covers a program whose VMIN keeps poll
+    // quiet.
     pollfd slave{slave_, POLLIN, 0};
-    ::poll(&slave, 1, 0);
+    if (::poll(&slave, 1, 0) == 1 && (slave.revents & POLLIN)) {
+        return true;
+    }
     int waiting = 0;
     return ::ioctl(slave_, FIONREAD, &waiting) == 0 && waiting > 0;
 }

@@ -26,8 +26,9 @@
 //   descriptor the program holds on it then sees (Linux, checked by the
 //   tests in tests/sim):
 //     read      returns 0, end of file, at once and for ever; bytes that
-//               were still waiting unread are lost (a read already asleep
-//               in the kernel may return EIO instead);
+//               were still waiting unread are lost. A read that races with
+//               the hang-up fails with EIO instead, so a reader must take
+//               both as the end;
 //     poll      reports POLLIN | POLLERR | POLLHUP;
 //     write, tcgetattr, FIONREAD and other ioctls fail with EIO;
 //     open of devicePath() fails: the device node is gone.
