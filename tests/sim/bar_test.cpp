@@ -13,8 +13,8 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
-#include <stdexcept>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -42,7 +42,9 @@ struct AnswerCase {
     BarOptions options;
 };
 
-void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AnswerCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Answer : public testing::TestWithParam<AnswerCase> {};
 
@@ -67,7 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
     Options, Answer,
     testing::Values(
         AnswerCase{"Unpaced", unpaced()},
-        AnswerCase{"PacedAt9600", [] {
+        AnswerCase{"PacedAt9600",
+                   [] {
                        BarOptions options;
                        options.lines = 30;
                        return options;
@@ -137,7 +140,9 @@ struct CommandCase {
     int answers;           // whole readings streams expected back
 };
 
-void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Commands : public testing::TestWithParam<CommandCase> {};
 
@@ -160,15 +165,20 @@ TEST_P(Commands, AreLoggedAndAnsweredInOrder) {
     EXPECT_EQ(program.waiting(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sequences, Commands,
-    testing::Values(CommandCase{"Request", "8", 1},
-                    CommandCase{"EraseThenRequestGetsNothing", "38", 0},
-                    CommandCase{"RequestEraseRequestGetsOneAnswer", "838", 1},
-                    CommandCase{"TwoRequestsGetTwoAnswers", "88", 2},
-                    CommandCase{"OtherBytesAreIgnored", "A\0\xff\r\n"s, 0},
-                    CommandCase{"OtherBytesAroundARequest", "\x00" "8\x80" "9"s, 1}),
-    [](const testing::TestParamInfo<CommandCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sequences, Commands,
+                         testing::Values(CommandCase{"Request", "8", 1},
+                                         CommandCase{"EraseThenRequestGetsNothing", "38", 0},
+                                         CommandCase{"RequestEraseRequestGetsOneAnswer", "838", 1},
+                                         CommandCase{"TwoRequestsGetTwoAnswers", "88", 2},
+                                         CommandCase{"OtherBytesAreIgnored", "A\0\xff\r\n"s, 0},
+                                         CommandCase{"OtherBytesAroundARequest",
+                                                     "\x00"
+                                                     "8\x80"
+                                                     "9"s,
+                                                     1}),
+                         [](const testing::TestParamInfo<CommandCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(SimulatedBar, EraseWhileAnsweringFinishesTheAnswerThenTheMemoryIsEmpty) {
     const BarOptions options = unpaced();
@@ -255,7 +265,9 @@ struct HangUpCase {
     BarOptions options;
 };
 
-void PrintTo(const HangUpCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HangUpCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HangUpAfter : public testing::TestWithParam<HangUpCase> {};
 
@@ -278,20 +290,20 @@ TEST_P(HangUpAfter, TheProgramReadsExactlyThatManyBytesThenTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, HangUpAfter,
-    testing::Values(
-        HangUpCase{"AfterOneByte", unpaced([](BarOptions& o) { o.hangUpAfter = 1; })},
-        HangUpCase{"InsideAWrite",
-                   unpaced([](BarOptions& o) { o.hangUpAfter = 1003; })},
-        HangUpCase{"PacedMidStream", [] {
-                       BarOptions o;
-                       o.lines = 30;
-                       o.hangUpAfter = 50;
-                       return o;
-                   }()},
-        HangUpCase{"RightAfterTheWholeAnswer", unpaced([](BarOptions& o) {
-                       o.lines = 40;
-                       o.hangUpAfter = static_cast<long>(readingStream(o).size());
-                   })}),
+    testing::Values(HangUpCase{"AfterOneByte", unpaced([](BarOptions& o) { o.hangUpAfter = 1; })},
+                    HangUpCase{"InsideAWrite",
+                               unpaced([](BarOptions& o) { o.hangUpAfter = 1003; })},
+                    HangUpCase{"PacedMidStream",
+                               [] {
+                                   BarOptions o;
+                                   o.lines = 30;
+                                   o.hangUpAfter = 50;
+                                   return o;
+                               }()},
+                    HangUpCase{"RightAfterTheWholeAnswer", unpaced([](BarOptions& o) {
+                                   o.lines = 40;
+                                   o.hangUpAfter = static_cast<long>(readingStream(o).size());
+                               })}),
     [](const testing::TestParamInfo<HangUpCase>& info) { return std::string(info.param.name); });
 
 TEST(SimulatedBar, HangUpAfterZeroUnplugsAtStart) {
@@ -324,7 +336,7 @@ TEST(SimulatedBar, HangUpInTheMiddleOfAnAnswerLosesWhatWasNotRead) {
 }
 
 class LinkTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = testing::TempDir() + "barsim-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -376,7 +388,9 @@ struct BadOptionsCase {
     std::function<void(BarOptions&)> set;
 };
 
-void PrintTo(const BadOptionsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadOptionsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadOptions : public testing::TestWithParam<BadOptionsCase> {};
 
@@ -392,8 +406,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BadOptionsCase{"NegativeExtraLines", [](BarOptions& o) { o.extraLines = -2; }},
                     BadOptionsCase{"NegativeBaud", [](BarOptions& o) { o.baud = -9600; }},
                     BadOptionsCase{"ZeroChunk", [](BarOptions& o) { o.chunkSize = 0; }},
-                    BadOptionsCase{"HangUpBelowMinusOne", [](BarOptions& o) { o.hangUpAfter = -5; }}),
-    [](const testing::TestParamInfo<BadOptionsCase>& info) { return std::string(info.param.name); });
+                    BadOptionsCase{"HangUpBelowMinusOne",
+                                   [](BarOptions& o) { o.hangUpAfter = -5; }}),
+    [](const testing::TestParamInfo<BadOptionsCase>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST(SimulatedBar, LogsEachCommandAndTheAnswers) {
     std::mutex mutex;
@@ -406,7 +423,11 @@ TEST(SimulatedBar, LogsEachCommandAndTheAnswers) {
     });
     bar.start();
     SlaveEnd program(bar.devicePath());
-    ASSERT_EQ(program.write("8" "3" "8" "X"), 0);
+    ASSERT_EQ(program.write("8"
+                            "3"
+                            "8"
+                            "X"),
+              0);
     ASSERT_TRUE(bar.waitUntilSent(4, patience));
     bar.stop();  // the log is complete once serving has stopped
 
@@ -419,8 +440,8 @@ TEST(SimulatedBar, LogsEachCommandAndTheAnswers) {
         }
         answers += line.starts_with("respuesta enviada");
     }
-    EXPECT_EQ(commands, (std::vector<std::string>{"recibido 0x38", "recibido 0x33",
-                                                  "recibido 0x38", "recibido 0x58"}));
+    EXPECT_EQ(commands, (std::vector<std::string>{"recibido 0x38", "recibido 0x33", "recibido 0x38",
+                                                  "recibido 0x58"}));
     EXPECT_EQ(answers, 1);
 }
 

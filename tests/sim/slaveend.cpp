@@ -29,7 +29,9 @@ SlaveEnd::SlaveEnd(const std::string& path, Line line) {
     }
 }
 
-SlaveEnd::~SlaveEnd() { ::close(fd_); }
+SlaveEnd::~SlaveEnd() {
+    ::close(fd_);
+}
 
 int SlaveEnd::write(std::string_view bytes) {
     while (!bytes.empty()) {

@@ -13,7 +13,7 @@ namespace talveno::sim::test {
 inline constexpr std::chrono::milliseconds patience{10000};  // bound on every wait
 
 class SlaveEnd {
-public:
+  public:
     enum class Line { Raw, AsOpened };
     // Opens path read-write, non-blocking, without making it a controlling
     // terminal; Line::Raw puts it in raw mode 9600 8N1 as a serial program
@@ -41,7 +41,7 @@ public:
     // terminal.
     std::size_t waiting() const;
 
-private:
+  private:
     int fd_ = -1;
 };
 

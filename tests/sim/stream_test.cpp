@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <set>
 #include <stdexcept>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,8 +32,8 @@ std::vector<std::string> linesOf(const std::string& stream) {
 }
 
 bool allDigits(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(),
-                                        [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string joined(const std::vector<std::string>& writes) {
@@ -101,7 +101,9 @@ struct FaultCase {
     std::function<bool(const std::string& line)> holds;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReadingFaults : public testing::TestWithParam<FaultCase> {};
 
@@ -128,24 +130,30 @@ TEST_P(ReadingFaults, ChangeExactlyTheDocumentedLinesAndKeepTheLineCount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ReadingFaults,
-    testing::Values(
-        FaultCase{"NulBytes", [](BarOptions& o) { o.nulBytes = true; }, {2, 500, 1000},
-                  [](const std::string& line) {
-                      return line.size() >= 2 && line[1] == '\0' &&
-                             std::count(line.begin(), line.end(), '\0') == 1;
-                  }},
-        FaultCase{"HighBytes", [](BarOptions& o) { o.highBytes = true; }, {3, 501, 999},
-                  [](const std::string& line) {
-                      return line.find("\xB5\xE9\xFF\x80") == 1;
-                  }},
-        FaultCase{"LoneCrLf", [](BarOptions& o) { o.loneCrLf = true; }, {4, 502, 998},
-                  [](const std::string& line) {
-                      return line.find('\r') != std::string::npos &&
-                             line.find('\n') != std::string::npos &&
-                             line.find("\r\n") == std::string::npos;
-                  }},
-        FaultCase{"EmptyReadings", [](BarOptions& o) { o.emptyReadings = true; }, {5, 503, 997},
-                  [](const std::string& line) { return line.empty(); }}),
+    testing::Values(FaultCase{"NulBytes",
+                              [](BarOptions& o) { o.nulBytes = true; },
+                              {2, 500, 1000},
+                              [](const std::string& line) {
+                                  return line.size() >= 2 && line[1] == '\0' &&
+                                         std::count(line.begin(), line.end(), '\0') == 1;
+                              }},
+                    FaultCase{
+                        "HighBytes",
+                        [](BarOptions& o) { o.highBytes = true; },
+                        {3, 501, 999},
+                        [](const std::string& line) { return line.find("\xB5\xE9\xFF\x80") == 1; }},
+                    FaultCase{"LoneCrLf",
+                              [](BarOptions& o) { o.loneCrLf = true; },
+                              {4, 502, 998},
+                              [](const std::string& line) {
+                                  return line.find('\r') != std::string::npos &&
+                                         line.find('\n') != std::string::npos &&
+                                         line.find("\r\n") == std::string::npos;
+                              }},
+                    FaultCase{"EmptyReadings",
+                              [](BarOptions& o) { o.emptyReadings = true; },
+                              {5, 503, 997},
+                              [](const std::string& line) { return line.empty(); }}),
     [](const testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 struct ChunkCase {
@@ -154,7 +162,9 @@ struct ChunkCase {
     int lines;
 };
 
-void PrintTo(const ChunkCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ChunkCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AnswerWrites : public testing::TestWithParam<ChunkCase> {};
 
@@ -177,8 +187,7 @@ TEST_P(AnswerWrites, CutTheStreamIntoChunksOfTheGivenSize) {
 
 INSTANTIATE_TEST_SUITE_P(Chunks, AnswerWrites,
                          testing::Values(ChunkCase{"OneByte", 1, 1000},
-                                         ChunkCase{"Default", 16, 1000},
-                                         ChunkCase{"Odd", 7, 13},
+                                         ChunkCase{"Default", 16, 1000}, ChunkCase{"Odd", 7, 13},
                                          ChunkCase{"LargerThanTheStream", 1 << 20, 1000},
                                          ChunkCase{"NoLines", 16, 0}),
                          [](const testing::TestParamInfo<ChunkCase>& info) {
@@ -197,7 +206,9 @@ struct JumpCase {
     std::size_t linesSent;
 };
 
-void PrintTo(const JumpCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const JumpCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class JumpPast1000 : public testing::TestWithParam<JumpCase> {};
 
@@ -224,21 +235,20 @@ TEST_P(JumpPast1000, OneWriteCarriesTheLineCountFrom999To1001) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, JumpPast1000,
-    testing::Values(
-        JumpCase{"Defaults", [](BarOptions&) {}, 1001},
-        JumpCase{"FewStoredLines", [](BarOptions& o) { o.lines = 10; }, 1001},
-        JumpCase{"ManyExtraLines", [](BarOptions& o) { o.extraLines = 50; }, 1050},
-        JumpCase{"OneByteChunks", [](BarOptions& o) { o.chunkSize = 1; }, 1001},
-        JumpCase{"HugeChunks", [](BarOptions& o) { o.chunkSize = 100000; }, 1001},
-        JumpCase{"EmptyLinesAround",
-                 [](BarOptions& o) {
-                     std::string stream;
-                     for (int k = 1; k <= 1002; ++k) {
-                         stream += k >= 999 ? "\r\n" : "7\r\n";
-                     }
-                     o.stream = stream;
-                 },
-                 1002}),
+    testing::Values(JumpCase{"Defaults", [](BarOptions&) {}, 1001},
+                    JumpCase{"FewStoredLines", [](BarOptions& o) { o.lines = 10; }, 1001},
+                    JumpCase{"ManyExtraLines", [](BarOptions& o) { o.extraLines = 50; }, 1050},
+                    JumpCase{"OneByteChunks", [](BarOptions& o) { o.chunkSize = 1; }, 1001},
+                    JumpCase{"HugeChunks", [](BarOptions& o) { o.chunkSize = 100000; }, 1001},
+                    JumpCase{"EmptyLinesAround",
+                             [](BarOptions& o) {
+                                 std::string stream;
+                                 for (int k = 1; k <= 1002; ++k) {
+                                     stream += k >= 999 ? "\r\n" : "7\r\n";
+                                 }
+                                 o.stream = stream;
+                             },
+                             1002}),
     [](const testing::TestParamInfo<JumpCase>& info) { return std::string(info.param.name); });
 
 TEST(JumpPast1000, AGivenStreamTooShortToJumpIsCutAsUsual) {

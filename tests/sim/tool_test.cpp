@@ -31,7 +31,7 @@ using test::SlaveEnd;
 // talveno-barsim started with stdin on /dev/null and its stdout and stderr
 // on pipes; killed if still running when the object goes.
 class Tool {
-public:
+  public:
     explicit Tool(const std::vector<std::string>& arguments) {
         int out[2];
         int err[2];
@@ -111,7 +111,7 @@ public:
     std::string out;
     std::string err;
 
-private:
+  private:
     enum class Pipe { Read, Empty, Ended };
     // Appends what the pipe holds, waiting up to waitMs for something.
     static Pipe readSome(int fd, std::string& into, int waitMs = 0) {
@@ -137,10 +137,10 @@ private:
 TEST(BarsimTool, HelpExitsZeroAndNamesTheOptions) {
     Tool tool({"--help"});
     ASSERT_EQ(tool.exitCode(), 0);
-    for (const char* option : {"--lines", "--extra-lines", "--baud", "--unpaced", "--chunk-size",
-                               "--nul", "--high-bytes", "--lone-cr-lf", "--empty-readings",
-                               "--jump-past-1000", "--hang-up-after", "--never-answer", "--link",
-                               "--stream-file"}) {
+    for (const char* option :
+         {"--lines", "--extra-lines", "--baud", "--unpaced", "--chunk-size", "--nul",
+          "--high-bytes", "--lone-cr-lf", "--empty-readings", "--jump-past-1000", "--hang-up-after",
+          "--never-answer", "--link", "--stream-file"}) {
         EXPECT_NE(tool.out.find(option), std::string::npos) << option;
     }
 }
@@ -150,7 +150,9 @@ struct UsageCase {
     std::vector<std::string> arguments;
 };
 
-void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadUsage : public testing::TestWithParam<UsageCase> {};
 
@@ -161,21 +163,22 @@ TEST_P(BadUsage, ExitsTwoWithAMessageAndOpensNothing) {
     EXPECT_NE(tool.err.find("--help"), std::string::npos) << tool.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BadUsage,
-    testing::Values(UsageCase{"UnknownOption", {"--bogus"}},
-                    UsageCase{"MissingValue", {"--lines"}},
-                    UsageCase{"NotANumber", {"--lines", "mil"}},
-                    UsageCase{"TrailingGarbage", {"--lines=10x"}},
-                    UsageCase{"NegativeLines", {"--lines", "-1"}},
-                    UsageCase{"ZeroBaud", {"--baud", "0"}},
-                    UsageCase{"ZeroChunk", {"--chunk-size", "0"}},
-                    UsageCase{"NegativeHangUp", {"--hang-up-after", "-1"}},
-                    UsageCase{"StrayArgument", {"/dev/ttyS0"}}),
-    [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, BadUsage,
+                         testing::Values(UsageCase{"UnknownOption", {"--bogus"}},
+                                         UsageCase{"MissingValue", {"--lines"}},
+                                         UsageCase{"NotANumber", {"--lines", "mil"}},
+                                         UsageCase{"TrailingGarbage", {"--lines=10x"}},
+                                         UsageCase{"NegativeLines", {"--lines", "-1"}},
+                                         UsageCase{"ZeroBaud", {"--baud", "0"}},
+                                         UsageCase{"ZeroChunk", {"--chunk-size", "0"}},
+                                         UsageCase{"NegativeHangUp", {"--hang-up-after", "-1"}},
+                                         UsageCase{"StrayArgument", {"/dev/ttyS0"}}),
+                         [](const testing::TestParamInfo<UsageCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 class BarsimRun : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string pattern = testing::TempDir() + "barsim-tool-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);

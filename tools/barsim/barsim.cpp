@@ -174,8 +174,8 @@ std::vector<std::string> answerWrites(const BarOptions& options) {
     const std::string stream = readingStream(options);
     const std::string_view bytes = stream;
     std::vector<std::string> writes;
-    const std::size_t jumpFrom = options.jumpPast1000 ? lineStart(bytes, jumpFirstLine)
-                                                      : std::string_view::npos;
+    const std::size_t jumpFrom =
+        options.jumpPast1000 ? lineStart(bytes, jumpFirstLine) : std::string_view::npos;
     const std::size_t nextLine = jumpFrom == std::string_view::npos
                                      ? std::string_view::npos
                                      : lineStart(bytes, jumpFirstLine + 1);
@@ -257,7 +257,9 @@ SimulatedBar::~SimulatedBar() {
     }
 }
 
-const std::string& SimulatedBar::devicePath() const { return devicePath_; }
+const std::string& SimulatedBar::devicePath() const {
+    return devicePath_;
+}
 
 void SimulatedBar::linkTo(const std::string& path) {
     if (!linkPath_.empty()) {

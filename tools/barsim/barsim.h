@@ -98,7 +98,7 @@ std::string readingStream(const BarOptions& options);
 std::vector<std::string> answerWrites(const BarOptions& options);
 
 class SimulatedBar {
-public:
+  public:
     // Opens a pseudo-terminal pair, puts the line in raw mode 9600 8N1 and
     // fills the memory. Throws std::invalid_argument for negative counts, a
     // negative baud or a chunkSize of 0, and std::runtime_error when the
@@ -156,10 +156,10 @@ public:
     // and by hangUp() on the caller's; set it before start().
     void setLogger(std::function<void(const std::string&)> logger);
 
-private:
+  private:
     void serve();
     bool unreadBytesWaiting() const;  // sent by the bar, not yet read by the program
-    void closeTerminal();  // with mutex_ held
+    void closeTerminal();             // with mutex_ held
 
     BarOptions options_;
     std::vector<std::string> memory_;  // the writes a 0x38 makes; emptied by 0x33

@@ -48,7 +48,7 @@ constexpr const char* usageText =
     "Salida: 0 correcto, 1 fallo del terminal o del archivo, 2 uso incorrecto.\n";
 
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -128,24 +128,54 @@ Command parseCommand(int argc, char** argv) {
         }
         const std::string_view value = optarg ? optarg : "";
         switch (choice) {
-            case lines: bar.lines = parseNumber("lines", value, 0); break;
-            case extraLines: bar.extraLines = parseNumber("extra-lines", value, 0); break;
-            case baud: bar.baud = parseNumber("baud", value, 1); break;
-            case unpaced: bar.baud = 0; break;
+            case lines:
+                bar.lines = parseNumber("lines", value, 0);
+                break;
+            case extraLines:
+                bar.extraLines = parseNumber("extra-lines", value, 0);
+                break;
+            case baud:
+                bar.baud = parseNumber("baud", value, 1);
+                break;
+            case unpaced:
+                bar.baud = 0;
+                break;
             case chunkSize:
                 bar.chunkSize = static_cast<std::size_t>(parseNumber("chunk-size", value, 1));
                 break;
-            case nul: bar.nulBytes = true; break;
-            case highBytes: bar.highBytes = true; break;
-            case loneCrLf: bar.loneCrLf = true; break;
-            case emptyReadings: bar.emptyReadings = true; break;
-            case jumpPast1000: bar.jumpPast1000 = true; break;
-            case hangUpAfter: bar.hangUpAfter = parseNumber("hang-up-after", value, 0L); break;
-            case neverAnswer: bar.neverAnswer = true; break;
-            case link: command.linkPath = value; break;
-            case streamFile: command.streamFile = value; break;
-            case quiet: command.quiet = true; break;
-            case help: command.help = true; break;
+            case nul:
+                bar.nulBytes = true;
+                break;
+            case highBytes:
+                bar.highBytes = true;
+                break;
+            case loneCrLf:
+                bar.loneCrLf = true;
+                break;
+            case emptyReadings:
+                bar.emptyReadings = true;
+                break;
+            case jumpPast1000:
+                bar.jumpPast1000 = true;
+                break;
+            case hangUpAfter:
+                bar.hangUpAfter = parseNumber("hang-up-after", value, 0L);
+                break;
+            case neverAnswer:
+                bar.neverAnswer = true;
+                break;
+            case link:
+                command.linkPath = value;
+                break;
+            case streamFile:
+                command.streamFile = value;
+                break;
+            case quiet:
+                command.quiet = true;
+                break;
+            case help:
+                command.help = true;
+                break;
             default: {
                 // getopt_long sets optopt to the option's code when only its
                 // value is missing, to 0 for an option it does not know.
