@@ -257,6 +257,8 @@ void expectUnplugged(SimulatedBar& bar, SlaveEnd& program) {
     EXPECT_EQ(tcgetattr(program.fd(), &line), -1);
     EXPECT_EQ(errno, EIO);
     EXPECT_THROW(bar.lineSettings(), std::runtime_error);
+    bar.stop();
+    EXPECT_THROW(bar.start(), std::logic_error) << "an unplugged bar cannot serve again";
     EXPECT_THROW(SlaveEnd again(bar.devicePath()), std::system_error) << "the device is gone";
 }
 

@@ -276,6 +276,9 @@ void SimulatedBar::start() {
     if (thread_.joinable()) {
         throw std::logic_error("the simulated bar is already serving");
     }
+    if (hungUp()) {
+        throw std::logic_error("the simulated bar has been unplugged");
+    }
     thread_ = std::thread(&SimulatedBar::serve, this);
 }
 

@@ -114,7 +114,7 @@ class SimulatedBar {
     // the link cannot be made (an existing file at path is left alone).
     void linkTo(const std::string& path);
     // Serves on a thread of its own until stop(). Throws std::logic_error
-    // when already serving.
+    // when already serving or unplugged.
     void start();
     // Stops serving; an answer in progress is abandoned where it stands.
     // The terminal stays open. Harmless when not serving.
