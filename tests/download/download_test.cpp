@@ -98,7 +98,9 @@ struct WholeCase {
     bool lastLineUnended = false;  // the 1000th line never gets its CR LF
 };
 
-void PrintTo(const WholeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WholeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class WholeDownload : public Download, public ::testing::WithParamInterface<WholeCase> {};
 
@@ -150,8 +152,7 @@ BarOptions extraLines() {
 
 INSTANTIATE_TEST_SUITE_P(
     Bars, WholeDownload,
-    ::testing::Values(WholeCase{"PacedAt9600", BarOptions{}},
-                      WholeCase{"Unpaced", unpaced()},
+    ::testing::Values(WholeCase{"PacedAt9600", BarOptions{}}, WholeCase{"Unpaced", unpaced()},
                       WholeCase{"OneByteChunks", oneByteChunks()},
                       WholeCase{"NulHighLoneCrLfAndEmptyReadings", faults()},
                       WholeCase{"OneChunkFrom999To1001Lines", jumpPast1000()},
@@ -165,8 +166,8 @@ TEST_F(Download, NameWithoutExtensionGetsTxtAndAnotherExtensionStays) {
     bar.start();
     const std::string expected = programSave(talveno::sim::readingStream(unpaced()));
 
-    for (const auto& [given, written] : {std::pair{"datos", "datos.txt"},
-                                         std::pair{"datos.csv", "datos.csv"}}) {
+    for (const auto& [given, written] :
+         {std::pair{"datos", "datos.txt"}, std::pair{"datos.csv", "datos.csv"}}) {
         SCOPED_TRACE(given);
         const ChildResult result =
             run({"--port", bar.devicePath(), "-o", (dir_ / given).string(), "--quiet"});
@@ -212,7 +213,9 @@ struct UnwritableCase {
     const char* prepare;  // a folder made there first, if any
 };
 
-void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UnwritableCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UnwritableOutput : public Download, public ::testing::WithParamInterface<UnwritableCase> {};
 
@@ -248,11 +251,13 @@ struct ShortCase {
     const char* name;
     BarOptions bar;
     bool keepPartial;
-    const char* arrived;               // the line that tells how many came
+    const char* arrived;                 // the line that tells how many came
     std::optional<std::string> partial;  // the --partial file's bytes, when one is written
 };
 
-void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ShortCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SilentBar : public Download, public ::testing::WithParamInterface<ShortCase> {};
 
@@ -268,8 +273,8 @@ TEST_P(SilentBar, GivesUpAfterTheTimeoutAndWritesOnlyWhatWasAskedFor) {
     bar.start();
     const fs::path output = dir_ / "lecturas.txt";
     const fs::path partial = dir_ / "parcial.txt";
-    std::vector<std::string> arguments{"--port", bar.devicePath(), "-o", output.string(),
-                                       "--timeout", "1", "--erase"};
+    std::vector<std::string> arguments{
+        "--port", bar.devicePath(), "-o", output.string(), "--timeout", "1", "--erase"};
     if (c.keepPartial) {
         arguments.insert(arguments.end(), {"--partial", (dir_ / "parcial").string()});
     }
@@ -296,7 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
         ShortCase{"ThreeLines", withStream("512\r\n498\r\n7"), false,
                   "llegaron 3 de 1000 lecturas; no se escribió ningún archivo", std::nullopt},
         ShortCase{"ThreeLinesWithPartial", withStream("512\r\n498\r\n7"), true,
-                  "llegaron 3 de 1000 lecturas; guardadas en ", "1  512\t\r\n2  498\t\r\n3  7\t\r\n"},
+                  "llegaron 3 de 1000 lecturas; guardadas en ",
+                  "1  512\t\r\n2  498\t\r\n3  7\t\r\n"},
         ShortCase{"EmptyLinesKeepTheirNumbers", withStream("\r\n\r\n9\r\n"), true,
                   "llegaron 3 de 1000 lecturas; guardadas en ", "1  \t\r\n2  \t\r\n3  9\t\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -348,7 +354,9 @@ struct LineCase {
     tcflag_t iflag;
 };
 
-void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LineSettings : public Download, public ::testing::WithParamInterface<LineCase> {};
 
@@ -356,8 +364,8 @@ TEST_P(LineSettings, TheOptionsSetTheLine) {
     const LineCase& c = GetParam();
     SimulatedBar bar(neverAnswers());
     bar.start();
-    std::vector<std::string> arguments{"--port", bar.devicePath(), "-o",
-                                       (dir_ / "x.txt").string(), "--timeout", "2"};
+    std::vector<std::string> arguments{
+        "--port", bar.devicePath(), "-o", (dir_ / "x.txt").string(), "--timeout", "2"};
     arguments.insert(arguments.end(), c.options.begin(), c.options.end());
 
     auto child = std::async(std::launch::async, [&] { return run(arguments); });
@@ -383,10 +391,19 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"DesignSettings", {}, B9600, kFrame, CS8, IXON | IXOFF, 0},
         LineCase{"TwoStopBitsAt19200",
                  {"--baud", "19200", "--stop-bits", "2"},
-                 B19200, kFrame, CS8 | CSTOPB, IXON | IXOFF, 0},
-        LineCase{"HardwareFlow", {"--flow", "hardware"}, B9600, kFrame, CS8 | CRTSCTS,
-                 IXON | IXOFF, 0},
-        LineCase{"SoftwareFlow", {"--flow", "software"}, B9600, kFrame, CS8, IXON | IXOFF,
+                 B19200,
+                 kFrame,
+                 CS8 | CSTOPB,
+                 IXON | IXOFF,
+                 0},
+        LineCase{
+            "HardwareFlow", {"--flow", "hardware"}, B9600, kFrame, CS8 | CRTSCTS, IXON | IXOFF, 0},
+        LineCase{"SoftwareFlow",
+                 {"--flow", "software"},
+                 B9600,
+                 kFrame,
+                 CS8,
+                 IXON | IXOFF,
                  IXON | IXOFF}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -413,7 +430,9 @@ struct UsageCase {
     const char* says;  // part of the message
 };
 
-void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadUsage : public Download, public ::testing::WithParamInterface<UsageCase> {};
 
@@ -438,7 +457,8 @@ TEST_P(BadUsage, ExitsWithTwoAndSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, BadUsage,
     ::testing::Values(
-        UsageCase{"UnknownOption", {"--frobnicate", "-o", "OUT"}, "opción desconocida: --frobnicate"},
+        UsageCase{
+            "UnknownOption", {"--frobnicate", "-o", "OUT"}, "opción desconocida: --frobnicate"},
         UsageCase{"NoOutput", {"--port", "COM1"}, "falta -o ARCHIVO"},
         UsageCase{"OutputWithoutValue", {"-o"}, "-o necesita un valor"},
         UsageCase{"EmptyOutput", {"-o", ""}, "-o/--output necesita un nombre de archivo"},

@@ -67,16 +67,16 @@ void Feedback::draw(std::size_t lines, std::size_t bytes, Clock::time_point now)
     const int filled = static_cast<int>(shown * kBarWidth / kReadingCount);
     const double elapsed = std::chrono::duration<double>(now - start_).count();
 
-    std::string line = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') +
-                       "] ";
+    std::string line =
+        "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "] ";
     char counts[64];
     std::snprintf(counts, sizeof counts, "%4zu/%zu lecturas", shown, kReadingCount);
     line += counts;
     if (elapsed > 0.0 && bytes > 0 && lines > 0) {
         const double bytesPerSecond = static_cast<double>(bytes) / elapsed;
         const double bytesPerLine = static_cast<double>(bytes) / static_cast<double>(lines);
-        const double left = static_cast<double>(kReadingCount - shown) * bytesPerLine /
-                            bytesPerSecond;
+        const double left =
+            static_cast<double>(kReadingCount - shown) * bytesPerLine / bytesPerSecond;
         char rate[32];
         std::snprintf(rate, sizeof rate, "  %7.0f B/s", bytesPerSecond);
         line += rate;

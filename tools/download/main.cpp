@@ -28,8 +28,8 @@ void print(std::FILE* stream, const QString& text) {
 int listPorts(const Options& options) {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports) {
-        print(stdout, info.portName() + '\t' + info.description() + '\t' + info.manufacturer() +
-                          '\n');
+        print(stdout,
+              info.portName() + '\t' + info.description() + '\t' + info.manufacturer() + '\n');
     }
     if (ports.isEmpty()) {
         Feedback(options.quiet, false).note("no se encontró ningún puerto serie");

@@ -3,6 +3,8 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFile>
+#include <algorithm>
+#include <utility>
 
 #include "readinglist.h"
 
@@ -85,10 +87,11 @@ struct Definitions {
 #endif
 
     QList<QCommandLineOption> all() const {
-        return {help,     version, port,    baud,    dataBits, parity,   stopBits,
-                flow,     listPorts, output, erase,   timeout,  partial, quiet,
+        return {
+            help,     version,   port,       baud,  dataBits, parity,  stopBits,
+            flow,     listPorts, output,     erase, timeout,  partial, quiet,
 #ifdef TALVENO_HAVE_SIMULATOR
-                simulate, simBaud, simUnpaced,
+            simulate, simBaud,   simUnpaced,
 #endif
         };
     }
@@ -123,46 +126,44 @@ int positiveInteger(const QString& text, const QString& option) {
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok || value <= 0) {
-        throw UsageError{QStringLiteral("%1 necesita un número entero positivo, no «%2»")
-                             .arg(option, text)};
+        throw UsageError{
+            QStringLiteral("%1 necesita un número entero positivo, no «%2»").arg(option, text)};
     }
     return value;
 }
 
-link::Parity parityFrom(const QString& text) {
-    if (text == "none") return link::Parity::None;
-    if (text == "odd") return link::Parity::Odd;
-    if (text == "even") return link::Parity::Even;
-    if (text == "mark") return link::Parity::Mark;
-    if (text == "space") return link::Parity::Space;
-    throw UsageError{
-        QStringLiteral("--parity es none, odd, even, mark o space, no «%1»").arg(text)};
+// The value of a choice option, looked up among its words.
+template <typename Value, std::size_t N>
+Value choiceFrom(const QString& text, const std::pair<const char*, Value> (&choices)[N],
+                 const QString& option, const QString& words) {
+    for (const auto& [word, value] : choices) {
+        if (text == QLatin1String(word)) {
+            return value;
+        }
+    }
+    throw UsageError{QStringLiteral("%1 es %2, no «%3»").arg(option, words, text)};
 }
 
-link::StopBits stopBitsFrom(const QString& text) {
-    if (text == "1") return link::StopBits::One;
-    if (text == "1.5") return link::StopBits::OneAndHalf;
-    if (text == "2") return link::StopBits::Two;
-    throw UsageError{QStringLiteral("--stop-bits es 1, 1.5 o 2, no «%1»").arg(text)};
-}
-
-link::FlowControl flowFrom(const QString& text) {
-    if (text == "none") return link::FlowControl::None;
-    if (text == "hardware") return link::FlowControl::Hardware;
-    if (text == "software") return link::FlowControl::Software;
-    throw UsageError{
-        QStringLiteral("--flow es none, hardware o software, no «%1»").arg(text)};
-}
+constexpr std::pair<const char*, link::Parity> kParities[] = {
+    {"none", link::Parity::None}, {"odd", link::Parity::Odd},     {"even", link::Parity::Even},
+    {"mark", link::Parity::Mark}, {"space", link::Parity::Space},
+};
+constexpr std::pair<const char*, link::StopBits> kStopBits[] = {
+    {"1", link::StopBits::One}, {"1.5", link::StopBits::OneAndHalf}, {"2", link::StopBits::Two}};
+constexpr std::pair<const char*, link::FlowControl> kFlows[] = {
+    {"none", link::FlowControl::None},
+    {"hardware", link::FlowControl::Hardware},
+    {"software", link::FlowControl::Software},
+};
 
 std::chrono::milliseconds timeoutFrom(const QString& text) {
     bool ok = false;
     const double seconds = text.toDouble(&ok);
     // The comparisons are false for NaN, so NaN is refused too.
     if (!ok || !(seconds > 0.0 && seconds <= kMaxTimeoutSeconds)) {
-        throw UsageError{
-            QStringLiteral("--timeout necesita segundos, más de 0 y hasta %1, no «%2»")
-                .arg(kMaxTimeoutSeconds)
-                .arg(text)};
+        throw UsageError{QStringLiteral("--timeout necesita segundos, más de 0 y hasta %1, no «%2»")
+                             .arg(kMaxTimeoutSeconds)
+                             .arg(text)};
     }
     const auto milliseconds = static_cast<long long>(seconds * 1000.0 + 0.5);
     return std::chrono::milliseconds(std::max(1LL, milliseconds));
@@ -225,13 +226,16 @@ CommandLine parse(const QStringList& arguments) {
         port.dataBits = bits;
     }
     if (parser.isSet(defined.parity)) {
-        port.parity = parityFrom(parser.value(defined.parity));
+        port.parity = choiceFrom(parser.value(defined.parity), kParities, "--parity",
+                                 "none, odd, even, mark o space");
     }
     if (parser.isSet(defined.stopBits)) {
-        port.stopBits = stopBitsFrom(parser.value(defined.stopBits));
+        port.stopBits =
+            choiceFrom(parser.value(defined.stopBits), kStopBits, "--stop-bits", "1, 1.5 o 2");
     }
     if (parser.isSet(defined.flow)) {
-        port.setFlowControl(flowFrom(parser.value(defined.flow)));
+        port.setFlowControl(
+            choiceFrom(parser.value(defined.flow), kFlows, "--flow", "none, hardware o software"));
     }
 
     options.listPorts = parser.isSet(defined.listPorts);
@@ -259,9 +263,9 @@ CommandLine parse(const QStringList& arguments) {
     }
     if (simulate) {
         options.simulatedBaud = simUnpaced ? 0
-                                : simBaud  ? positiveInteger(parser.value(defined.simBaud),
-                                                             "--sim-baud")
-                                           : port.baudRate;
+                                : simBaud
+                                    ? positiveInteger(parser.value(defined.simBaud), "--sim-baud")
+                                    : port.baudRate;
     }
 #endif
 
@@ -298,6 +302,8 @@ QString helpText() {
     return text + QString::fromUtf8(kHelpEnd);
 }
 
-QString versionText() { return QStringLiteral("talveno-download %1\n").arg(TALVENO_VERSION); }
+QString versionText() {
+    return QStringLiteral("talveno-download %1\n").arg(TALVENO_VERSION);
+}
 
 }  // namespace talveno::download
