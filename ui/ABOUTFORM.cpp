@@ -53,10 +53,10 @@ TForm3::TForm3(QWidget* parent)
     ProgramIcon->setScaledContents(true);
     ProgramIcon->setPixmap(QPixmap::fromImage(talveno::ui::programIconImage(64)));
 
-    ProductName = label(Panel1, "ProductName", {83, 16},
-                        QStringLiteral("TALVENO, descargador de datos  de"));
-    Label4 = label(Panel1, "Label4", {83, 28},
-                   QStringLiteral("barra de medición de intercepción PAR"));
+    ProductName =
+        label(Panel1, "ProductName", {83, 16}, QStringLiteral("TALVENO, descargador de datos  de"));
+    Label4 =
+        label(Panel1, "Label4", {83, 28}, QStringLiteral("barra de medición de intercepción PAR"));
     Version = label(Panel1, "Version", {83, 44}, QStringLiteral("Version 1.1"));
     Label1 = label(Panel1, "Label1", {112, 64}, QStringLiteral("Propiedad de: "));
 
@@ -92,4 +92,6 @@ TForm3::TForm3(QWidget* parent)
     connect(OKButton, &QPushButton::clicked, this, &TForm3::OKButtonClick);
 }
 
-void TForm3::OKButtonClick() { accept(); }
+void TForm3::OKButtonClick() {
+    accept();
+}

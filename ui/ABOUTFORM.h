@@ -12,11 +12,11 @@ class QPushButton;
 
 class TForm3 : public QDialog {
     Q_OBJECT
-public:
+  public:
     // parent: the main window, which the About window is centred over.
     explicit TForm3(QWidget* parent = nullptr);
 
-private:
+  private:
     void OKButtonClick();
 
     QFrame* Panel1 = nullptr;

@@ -10,12 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QTextBlock>
 #include <QTimer>
 #include <algorithm>
@@ -52,23 +51,23 @@ Widget* placed(Widget* widget, const char* name, QRect geometry) {
     return widget;
 }
 
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
 // A panel in the standard dialog face colour, its bevel raised by
 // bevelWidth pixels (0: a spaced bevel, drawn as nothing).
 QFrame* panel(QWidget* parent, const char* name, QRect geometry, int bevelWidth) {
     auto* frame = placed(new QFrame(parent), name, geometry);
-    frame->setPalette(QApplication::palette());
+    setColour(frame, QPalette::Window, QApplication::palette().color(QPalette::Window));
     frame->setAutoFillBackground(true);
     if (bevelWidth > 0) {
         frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
         frame->setLineWidth(bevelWidth);
     }
     return frame;
-}
-
-void setTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
 }
 
 // A word-wrapping text box with a vertical scroll bar.
@@ -119,12 +118,13 @@ void TForm1::buildDesign() {
     setPalette(teal);
     setAutoFillBackground(true);
 
-    Label1 = placed(new QLabel(QStringLiteral("T A L V E N O"), this), "Label1", {125, 50, 199, 39});
+    Label1 =
+        placed(new QLabel(QStringLiteral("T A L V E N O"), this), "Label1", {125, 50, 199, 39});
     QFont title = talveno::ui::staccatoFont(32);
     title.setBold(true);
     title.setUnderline(true);
     Label1->setFont(title);
-    setTextColour(Label1, QPalette::WindowText, kRed);
+    setColour(Label1, QPalette::WindowText, kRed);
     Label1->adjustSize();
 
     Label2 = placed(new QLabel(QString::fromUtf8(talveno::kStatusSelectPort.data(),
@@ -134,7 +134,7 @@ void TForm1::buildDesign() {
     QFont status = talveno::ui::arialFont(13);
     status.setBold(true);
     Label2->setFont(status);
-    setTextColour(Label2, QPalette::WindowText, Qt::white);
+    setColour(Label2, QPalette::WindowText, Qt::white);
     Label2->adjustSize();
 
     Panel2 = panel(this, "Panel2", {80, 5, 286, 48}, 3);
@@ -147,7 +147,7 @@ void TForm1::buildDesign() {
     Memo2 = memo(Panel1, "Memo2", {25, 10, 126, 191});
     QFont list = talveno::ui::msSansSerifFont(19);
     Memo2->setFont(list);
-    setTextColour(Memo2, QPalette::Text, kBlue);
+    setColour(Memo2, QPalette::Text, kBlue);
     Memo2->setToolTip(QStringLiteral("Muestra los datos convertidos y ordenados"));
 
     Panel3 = panel(this, "Panel3", {-5, 2, 96, 119}, 3);
@@ -159,7 +159,7 @@ void TForm1::buildDesign() {
     QFont received = talveno::ui::msSansSerifFont(19);
     received.setBold(true);
     Memo1->setFont(received);
-    setTextColour(Memo1, QPalette::Text, kRed);
+    setColour(Memo1, QPalette::Text, kRed);
     Memo1->setToolTip(QStringLiteral("Muestra los datos que ingresan de la barra"));
 
     ButtonPanel = panel(this, "ButtonPanel", {360, 102, 95, 216}, 3);
@@ -175,8 +175,8 @@ void TForm1::buildDesign() {
     connectFont.setBold(true);
     connectFont.setItalic(true);
     BitBtn1->setFont(connectFont);
-    setTextColour(BitBtn1, QPalette::ButtonText, kGray);
-    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    setColour(BitBtn1, QPalette::ButtonText, kGray);
+    BitBtn1->setIcon(talveno::ui::checkMarkIcon());
     BitBtn1->setIconSize(QSize(32, 32));
     BitBtn1->setDefault(true);
     BitBtn1->setToolTip(QStringLiteral("Conecta y solicita la descarga de datos"));
@@ -306,14 +306,18 @@ void TForm1::setVisible(Element which, bool visible) {
     widget->setVisible(visible);
 }
 
-void TForm1::setEnabled(Element which, bool enabled) { element(which)->setEnabled(enabled); }
+void TForm1::setEnabled(Element which, bool enabled) {
+    element(which)->setEnabled(enabled);
+}
 
 void TForm1::setLabel2Text(const std::string& text) {
     Label2->setText(QString::fromStdString(text));
     Label2->adjustSize();
 }
 
-void TForm1::setEdit1Text(const std::string& text) { Edit1->setText(QString::fromStdString(text)); }
+void TForm1::setEdit1Text(const std::string& text) {
+    Edit1->setText(QString::fromStdString(text));
+}
 
 void TForm1::setMemo2Lines(const std::vector<std::string>& lines) {
     QString text;
@@ -345,7 +349,9 @@ void TForm1::setMemo2Selection(int start, int length) {
     Memo2->setTextCursor(cursor);
 }
 
-void TForm1::focusMemo2() { Memo2->setFocus(Qt::OtherFocusReason); }
+void TForm1::focusMemo2() {
+    Memo2->setFocus(Qt::OtherFocusReason);
+}
 
 void TForm1::setProgressBar1Position(int position) {
     // QProgressBar ignores a value outside its range; the designed bar shows

@@ -45,7 +45,7 @@ class TForm3;
 
 class TForm1 : public QWidget, private talveno::Window {
     Q_OBJECT
-public:
+  public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -61,14 +61,14 @@ public:
     // opens with.
     talveno::link::ComPort& comPort() { return ComPort1; }
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     // Enter presses BitBtn1, the default button, while it is shown and
     // enabled; a focused push button takes Enter itself.
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     // Handlers, each one call.
     void FormActivate();
     void BitBtn1Click();
@@ -89,7 +89,8 @@ private:
     void setMemo2Selection(int start, int length) override;
     void focusMemo2() override;
     void setProgressBar1Position(int position) override;
-    std::optional<std::string> SaveDialog1Execute(const talveno::SaveDialogOptions& options) override;
+    std::optional<std::string> SaveDialog1Execute(
+        const talveno::SaveDialogOptions& options) override;
     bool confirmEraseUnsaved() override;
 
     void buildDesign();

@@ -11,10 +11,10 @@ class QPlainTextEdit;
 
 class TForm2 : public QDialog {
     Q_OBJECT
-public:
+  public:
     // parent: the main window, which the Help window is centred over.
     explicit TForm2(QWidget* parent = nullptr);
 
-private:
+  private:
     QPlainTextEdit* Memo1 = nullptr;
 };

@@ -59,7 +59,8 @@ void drawBar(QPainter& painter, QRectF body, int sensors) {
     painter.restore();
 }
 
-void drawLeaf(QPainter& painter, QPointF base, qreal length, qreal angleDegrees, const QColor& colour) {
+void drawLeaf(QPainter& painter, QPointF base, qreal length, qreal angleDegrees,
+              const QColor& colour) {
     painter.save();
     painter.translate(base);
     painter.rotate(angleDegrees);
@@ -113,6 +114,30 @@ QIcon programIcon() {
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
         icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
+    }
+    return icon;
+}
+
+QIcon checkMarkIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(size / 32.0, size / 32.0);
+        QPainterPath tick;
+        tick.moveTo(5, 17);
+        tick.lineTo(13, 25);
+        tick.lineTo(27, 7);
+        // A dark outline under the green stroke keeps the mark clear on a
+        // light button.
+        painter.strokePath(tick,
+                           QPen(QColor(0, 80, 0), 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.strokePath(
+            tick, QPen(QColor(40, 170, 40), 4.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
 }

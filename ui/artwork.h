@@ -1,5 +1,6 @@
 // The program's pictures, drawn here rather than loaded: the program icon
-// (a measuring bar under a canopy, lit by the sun) and the maker's banner.
+// (a measuring bar under a canopy, lit by the sun), the connect button's
+// check mark and the maker's banner.
 #pragma once
 
 #include <QIcon>
@@ -13,6 +14,10 @@ QImage programIconImage(int size);
 
 // The program icon at the sizes a window system asks for.
 QIcon programIcon();
+
+// The OK glyph of the connect button: a green check mark, as the platform's
+// standard OK glyph shows it, at its sizes.
+QIcon checkMarkIcon();
 
 // The maker's banner at the given size (the main window shows it at 280 × 42).
 QImage bannerImage(QSize size);

@@ -17,9 +17,9 @@ QFont fontOf(const QStringList& families, int pixelSize) {
 }  // namespace
 
 QFont arialFont(int pixelSize) {
-    return fontOf({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                   QStringLiteral("DejaVu Sans")},
-                  pixelSize);
+    return fontOf(
+        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")},
+        pixelSize);
 }
 
 QFont msSansSerifFont(int pixelSize) {
@@ -33,8 +33,8 @@ QFont staccatoFont(int pixelSize) {
     if (QFontDatabase::hasFamily(staccato)) {
         return fontOf({staccato}, pixelSize);
     }
-    QFont font = fontOf({QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")},
-                        pixelSize);
+    QFont font =
+        fontOf({QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")}, pixelSize);
     font.setItalic(true);
     font.setBold(true);
     return font;

@@ -17,6 +17,8 @@ void showError(QWidget* parent, const QString& message) {
     box.exec();
 }
 
-QString errorMessage(const std::exception& error) { return QString::fromUtf8(error.what()); }
+QString errorMessage(const std::exception& error) {
+    return QString::fromUtf8(error.what());
+}
 
 }  // namespace talveno::ui
