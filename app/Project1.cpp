@@ -91,5 +91,9 @@ int main(int argc, char* argv[]) {
     Form1.setInformationWindows(&Form2, &Form3);
 
     Form1.show();
+    // Window managers activate a new main window by themselves; on a display
+    // without one, this is what makes it the focused window, which starts
+    // the start sequence.
+    Form1.activateWindow();
     return QApplication::exec();
 }
