@@ -35,6 +35,7 @@ ModalScript& ModalScript::then(Step step) {
 
 void ModalScript::start() {
     deadline_ = std::chrono::steady_clock::now() + limit_;
+    QApplication::instance()->installEventFilter(this);
     timer_.start();
 }
 
@@ -52,10 +53,6 @@ int ModalScript::appearancesOf(const char* className) const {
 
 void ModalScript::poll() {
     QWidget* top = QApplication::activeModalWidget();
-    if (top != nullptr && top != lastTop_) {
-        appearances_ << QString::fromLatin1(top->metaObject()->className());
-    }
-    lastTop_ = top;
     if (finished()) {
         return;  // keeps counting appearances until destroyed
     }
@@ -71,8 +68,8 @@ void ModalScript::poll() {
         return;
     }
     actedOn_ = top;
-    // Closed and shown again between two polls, it is a new window to act on.
-    top->installEventFilter(this);
+    // Closed and shown again between two polls, it is a new window to act on
+    // (the filter on the application sees its Hide).
     ++next_;
     // Acted on from a fresh call, so that a window the action opens in turn
     // (a question the dialog asks) is polled for while the action waits.
@@ -85,8 +82,13 @@ void ModalScript::poll() {
 }
 
 bool ModalScript::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        const auto* widget = static_cast<QWidget*>(watched);
+        if (widget->isWindow() && widget->isModal()) {
+            appearances_ << QString::fromLatin1(widget->metaObject()->className());
+        }
+    }
     if (event->type() == QEvent::Hide && watched == actedOn_) {
-        watched->removeEventFilter(this);
         actedOn_ = nullptr;
     }
     return QObject::eventFilter(watched, event);

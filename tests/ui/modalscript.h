@@ -62,8 +62,8 @@ class ModalScript : public QObject {
     bool waitFinished();
     // What went wrong: the step not reached and the modal window then on top.
     const std::string& failure() const { return failure_; }
-    // Every modal window seen on top, in order of appearance, as its class
-    // name (a window counts again each time it comes back on top).
+    // Every modal window shown since start(), in order, as its class name
+    // (a window counts again each time it is shown again).
     const QStringList& appearances() const { return appearances_; }
     int appearancesOf(const char* className) const;
 
@@ -80,7 +80,6 @@ class ModalScript : public QObject {
     std::chrono::steady_clock::time_point deadline_;
     std::chrono::milliseconds limit_;
     QPointer<QWidget> actedOn_;  // still open since the last step acted on it
-    QPointer<QWidget> lastTop_;
     QStringList appearances_;
     std::string failure_;
 };
