@@ -87,8 +87,16 @@ void ComPort::write(std::string_view bytes) {
         sent = left > 0 &&
                serial_->waitForBytesWritten(static_cast<int>(std::min<qint64>(left, INT_MAX)));
     }
+    // What the system has taken must also leave the line before the write
+    // counts as done: closing the port right after it discards the rest.
+    int drainError = 0;
+    if (sent) {
+        drainError = waitUntilSent(static_cast<int>(serial_->handle()), std::max<qint64>(deadline.remainingTime(), 0));
+        sent = drainError == 0;
+    }
     if (!sent) {
-        const int code = serial_->error() == QSerialPort::TimeoutError || deadline.hasExpired()
+        const int code = drainError != 0 ? drainError
+                         : serial_->error() == QSerialPort::TimeoutError || deadline.hasExpired()
                              ? ETIMEDOUT
                              : deviceFailureCode(serial_->handle(), errno != 0 ? errno : EIO);
         serial_->clear(QSerialPort::Output);

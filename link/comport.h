@@ -79,8 +79,8 @@ class ComPort : public QObject, public talveno::Port {
     // then closed again and the port stays closed.
     void open() override;
 
-    // Sends every byte and returns once they have been handed to the device,
-    // waiting at most 1000 ms plus 100 ms a byte, without running the event
+    // Sends every byte and returns once they have left the device's output
+    // queue (so closing right after loses none of them), waiting at most 1000 ms plus 100 ms a byte, without running the event
     // loop. Throws PortError("WriteFile function failed (...)") when the port
     // is not open (EBADF), when the device has failed (its number, EIO once
     // it has vanished), and when the time runs out (ETIMEDOUT, e.g. output

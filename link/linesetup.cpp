@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <optional>
 #include <utility>
 
@@ -157,6 +159,26 @@ int openFailureCode(const QString& path) {
     const int code = ::tcgetattr(fd, &tio) == 0 ? EBUSY : errno;
     ::close(fd);
     return code;
+}
+
+int waitUntilSent(int fd, qint64 timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) {
+            // A device that cannot tell its queue drains it the only way left.
+            return ::tcdrain(fd) == 0 ? 0 : errno;
+        }
+        if (queued == 0) {
+            return 0;
+        }
+        if (Clock::now() >= deadline) {
+            return ETIMEDOUT;
+        }
+        // A byte takes about a millisecond on a 9600 bit/s line.
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
 }
 
 int deviceFailureCode(int fd, int fallback) {

@@ -46,6 +46,13 @@ int holdDevice(int fd);
 // program's hold (its lock file in /run/lock, or holdDevice()).
 int openFailureCode(const QString& path);
 
+// Waits until the bytes written to the open terminal fd have left it (its
+// output queue is empty), or until timeoutMs has passed: 0 when they have
+// gone, ETIMEDOUT when time ran out (flow control holding the line, say), or
+// the system's error. A closing port discards what is still queued, so a
+// command byte is only sent once this has returned 0.
+int waitUntilSent(int fd, qint64 timeoutMs);
+
 // Why an operation on the open device fd failed: the system's answer to a
 // harmless request on fd (EIO from a device that has vanished, such as an
 // unplugged USB adapter or a pseudo-terminal whose other side has closed), or

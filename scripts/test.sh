@@ -10,9 +10,9 @@ export QT_QPA_PLATFORM=offscreen
 
 echo "== plain build"
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir build --output-on-failure --timeout 300
+ctest --test-dir build --output-on-failure --timeout 300 -j2
 
 echo "== sanitizer build"
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTALVENO_SANITIZE=ON -DTALVENO_BENCHMARKS=OFF
 ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1} UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1} \
-  ctest --test-dir build-asan --output-on-failure --timeout 600
+  ctest --test-dir build-asan --output-on-failure --timeout 600 -j2

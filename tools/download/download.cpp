@@ -111,7 +111,7 @@ void Download::saveAndErase() {
             return;
         }
         feedback_.note("orden de borrado enviada a la barra");
-        finish(kExitSuccess, Closing::LeaveToOwner);
+        finish(kExitSuccess);
         return;
     }
     finish(kExitSuccess);
@@ -153,16 +153,12 @@ void Download::failUnexpectedly(const std::exception& error) {
     finish(kExitFailure);
 }
 
-void Download::finish(int exitCode, Closing closing) {
+void Download::finish(int exitCode) {
     if (finished_) {
         return;
     }
     finished_ = true;
     silence_.stop();
-    if (closing == Closing::LeaveToOwner) {
-        emit finished(exitCode);
-        return;
-    }
     try {
         workflow_.FormClose();
     } catch (const talveno::Error& error) {

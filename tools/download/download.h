@@ -70,9 +70,8 @@ private:
     // The download stops short: tells why and how many lines came, and keeps
     // them in the --partial file if there is one.
     void stopShort(int exitCode, const std::string& cause);
-    // How the port is left at the end.
-    enum class Closing { DiscardPending, LeaveToOwner };
-    void finish(int exitCode, Closing closing = Closing::DiscardPending);
+    // Closes the port and reports the exit code.
+    void finish(int exitCode);
     void failUnexpectedly(const std::exception& error);
 
     link::ComPort& port_;
