@@ -35,6 +35,7 @@
 
 #include "barsim.h"
 #include "comport.h"
+#include "headlesswindow.h"
 #include "workflow.h"
 
 extern char** environ;
@@ -50,24 +51,6 @@ using talveno::sim::BarOptions;
 constexpr int kGiveUpMs = 300000;
 constexpr long kHundredMegabytesOfLines = 100'000'000 / 4.46;  // 4.46 bytes a line on average
 
-class NoScreen : public talveno::Window {
-  public:
-    void setVisible(Element, bool) override {}
-    void setEnabled(Element, bool) override {}
-    void setLabel2Text(const std::string&) override {}
-    void setEdit1Text(const std::string&) override {}
-    void setMemo2Lines(const std::vector<std::string>& lines) override { memo2 = lines; }
-    std::vector<std::string> memo2Lines() const override { return memo2; }
-    void setMemo2Selection(int, int) override {}
-    void focusMemo2() override {}
-    void setProgressBar1Position(int) override {}
-    std::optional<std::string> SaveDialog1Execute(const talveno::SaveDialogOptions&) override {
-        return std::nullopt;
-    }
-    bool confirmEraseUnsaved() override { return true; }
-
-    std::vector<std::string> memo2;
-};
 
 double megabytes(long kilobytes) {
     return static_cast<double>(kilobytes) / 1024.0;
@@ -158,7 +141,7 @@ struct Outcome {
 };
 std::optional<Outcome> downloadThroughComPort(
     const std::string& path, const std::function<bool(const DownloadWorkflow&)>& done) {
-    NoScreen window;
+    talveno::HeadlessWindow window;
     ComPort port;
     PortSettings settings;
     settings.port = QString::fromStdString(path);

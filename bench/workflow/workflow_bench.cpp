@@ -5,30 +5,13 @@
 
 #include <string>
 
+#include "headlesswindow.h"
 #include "workflow.h"
 
 namespace {
 
 using namespace talveno;
 
-// A window that keeps only what a real one would hold.
-class QuietWindow : public Window {
-public:
-    void setVisible(Element, bool) override {}
-    void setEnabled(Element, bool) override {}
-    void setLabel2Text(const std::string&) override {}
-    void setEdit1Text(const std::string& t) override { edit1 = t; }
-    void setMemo2Lines(const std::vector<std::string>& lines) override { memo2 = lines; }
-    std::vector<std::string> memo2Lines() const override { return memo2; }
-    void setMemo2Selection(int, int) override {}
-    void focusMemo2() override {}
-    void setProgressBar1Position(int) override {}
-    std::optional<std::string> SaveDialog1Execute(const SaveDialogOptions&) override { return {}; }
-    bool confirmEraseUnsaved() override { return true; }
-
-    std::string edit1;
-    std::vector<std::string> memo2;
-};
 
 // A port that hands out the bytes it is given.
 class FeedPort : public Port {
@@ -65,13 +48,13 @@ void BM_Download1000Readings(benchmark::State& state) {
     const std::string stream = readingStream(1000);
     const std::size_t chunk = state.range(0) == 0 ? stream.size() : static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
-        QuietWindow window;
+        HeadlessWindow window;
         FeedPort port;
         DownloadWorkflow workflow(window, port);
         workflow.BitBtn1Click();
         deliverAll(workflow, port, stream, chunk);
-        benchmark::DoNotOptimize(window.memo2.data());
-        if (window.memo2.size() != 1000) {
+        benchmark::DoNotOptimize(window.readingList().data());
+        if (window.readingList().size() != 1000) {
             state.SkipWithError("download did not complete");
         }
     }
@@ -89,7 +72,7 @@ void BM_ChunkAfterReceived(benchmark::State& state) {
         history += more;
     }
     history.resize(before);
-    QuietWindow window;
+    HeadlessWindow window;
     FeedPort port;
     DownloadWorkflow workflow(window, port);
     workflow.BitBtn1Click();
