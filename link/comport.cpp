@@ -131,7 +131,7 @@ void ComPort::close() {
     }
     // A device already known to have failed cannot be purged; that is no news.
     int purgeError = 0;
-    if (!serial_->clear(QSerialPort::AllDirections) && was == State::Open) {
+    if (!serial_->clear(QSerialPort::Input) && was == State::Open) {
         purgeError = deviceFailureCode(serial_->handle(), EIO);
     }
     serial_->close();

@@ -94,8 +94,10 @@ class ComPort : public QObject, public talveno::Port {
     // gave); failed() is not emitted again.
     std::string read(int count) override;
 
-    // Stops watching, discards what is waiting in either direction and closes
-    // the device. Harmless when the port is not open. Throws
+    // Stops watching, discards the input still waiting and closes the device.
+    // Bytes already written are not discarded: on a pseudo-terminal "gone"
+    // only means the other side has them queued, and a command such as the
+    // erase byte must reach the bar even when the window closes at once. Harmless when the port is not open. Throws
     // PortError("PurgeComm function failed (...)") when what is waiting cannot
     // be discarded; the device is closed all the same.
     void close() override;
