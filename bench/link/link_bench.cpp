@@ -30,6 +30,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -212,98 +213,73 @@ void report(benchmark::State& state, const Outcome& outcome, std::size_t& totalB
     totalBytes += outcome.bytes;
 }
 
-void finish(benchmark::State& state, std::size_t totalBytes, long rssKb) {
-    state.SetBytesProcessed(static_cast<int64_t>(totalBytes));
-    state.counters["rss_MB"] = megabytes(rssKb);
+// One download an iteration: startBar() gives a serving bar (in this process
+// or in one of its own), download(devicePath) the outcome. Reports bytes per
+// second of the downloads alone, and the memory held after the last one.
+template <typename StartBar, typename Download>
+void measureDownloads(benchmark::State& state, StartBar startBar, Download download) {
+    std::size_t bytes = 0;
+    long rss = 0;
+    for (auto _ : state) {
+        const auto bar = startBar();
+        const auto outcome = download(bar->devicePath());
+        if (!outcome) {
+            state.SkipWithError("the download did not complete");
+            return;
+        }
+        report(state, *outcome, bytes);
+        rss = outcome->rssKb;
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+    state.counters["rss_MB"] = megabytes(rss);
     state.counters["peak_rss_MB"] = megabytes(peakRssKb());
 }
 
-BarOptions unpaced(std::size_t chunkSize) {
-    BarOptions options;
-    options.baud = 0;
-    options.chunkSize = chunkSize;
-    return options;
+// A simulated bar in this process, unpaced, writing chunkSize bytes at a time.
+auto unpacedBar(std::size_t chunkSize) {
+    return [chunkSize] {
+        BarOptions options;
+        options.baud = 0;
+        options.chunkSize = chunkSize;
+        auto bar = std::make_unique<talveno::sim::SimulatedBar>(options);
+        bar->start();
+        return bar;
+    };
+}
+
+// talveno-barsim sending about 100 MB after the 1000 readings.
+std::unique_ptr<BarProcess> hundredMegabyteBar() {
+    return std::make_unique<BarProcess>(std::vector<std::string>{
+        "--unpaced", "--chunk-size", "4096", "--extra-lines", std::to_string(kHundredMegabytesOfLines)});
 }
 
 bool thousandLinesEnded(const DownloadWorkflow& w) {
     return w.listFinished();
 }
 
+bool hundredMegabytesEnded(const DownloadWorkflow& w) {
+    return w.receiveText().separatorCount() >= 1000 + kHundredMegabytesOfLines;
+}
+
 void BM_ComPortThousand(benchmark::State& state) {
-    const BarOptions options = unpaced(static_cast<std::size_t>(state.range(0)));
-    std::size_t bytes = 0;
-    long rss = 0;
-    for (auto _ : state) {
-        talveno::sim::SimulatedBar bar(options);
-        bar.start();
-        const auto outcome = downloadThroughComPort(bar.devicePath(), thousandLinesEnded);
-        if (!outcome) {
-            state.SkipWithError("the download did not complete");
-            return;
-        }
-        report(state, *outcome, bytes);
-        rss = outcome->rssKb;
-    }
-    finish(state, bytes, rss);
+    measureDownloads(state, unpacedBar(static_cast<std::size_t>(state.range(0))),
+                     [](const std::string& path) { return downloadThroughComPort(path, thousandLinesEnded); });
 }
 
 void BM_PlainReaderThousand(benchmark::State& state) {
-    const BarOptions options = unpaced(static_cast<std::size_t>(state.range(0)));
-    std::size_t bytes = 0;
-    long rss = 0;
-    for (auto _ : state) {
-        talveno::sim::SimulatedBar bar(options);
-        bar.start();
-        const auto outcome = downloadThroughReadLoop(bar.devicePath(), 1000);
-        if (!outcome) {
-            state.SkipWithError("the read loop failed");
-            return;
-        }
-        report(state, *outcome, bytes);
-        rss = outcome->rssKb;
-    }
-    finish(state, bytes, rss);
-}
-
-std::vector<std::string> hundredMegabyteBar() {
-    return {"--unpaced", "--chunk-size", "4096", "--extra-lines",
-            std::to_string(kHundredMegabytesOfLines)};
+    measureDownloads(state, unpacedBar(static_cast<std::size_t>(state.range(0))),
+                     [](const std::string& path) { return downloadThroughReadLoop(path, 1000); });
 }
 
 void BM_PlainReader100MB(benchmark::State& state) {
-    std::size_t bytes = 0;
-    long rss = 0;
-    for (auto _ : state) {
-        BarProcess bar(hundredMegabyteBar());
-        const auto outcome =
-            downloadThroughReadLoop(bar.devicePath(), 1000 + kHundredMegabytesOfLines);
-        if (!outcome) {
-            state.SkipWithError("the read loop failed");
-            return;
-        }
-        report(state, *outcome, bytes);
-        rss = outcome->rssKb;
-    }
-    finish(state, bytes, rss);
+    measureDownloads(state, hundredMegabyteBar, [](const std::string& path) {
+        return downloadThroughReadLoop(path, 1000 + kHundredMegabytesOfLines);
+    });
 }
 
 void BM_ComPort100MB(benchmark::State& state) {
-    std::size_t bytes = 0;
-    long rss = 0;
-    const auto allLines = [](const DownloadWorkflow& w) {
-        return w.receiveText().separatorCount() >= 1000 + kHundredMegabytesOfLines;
-    };
-    for (auto _ : state) {
-        BarProcess bar(hundredMegabyteBar());
-        const auto outcome = downloadThroughComPort(bar.devicePath(), allLines);
-        if (!outcome) {
-            state.SkipWithError("the download did not complete");
-            return;
-        }
-        report(state, *outcome, bytes);
-        rss = outcome->rssKb;
-    }
-    finish(state, bytes, rss);
+    measureDownloads(state, hundredMegabyteBar,
+                     [](const std::string& path) { return downloadThroughComPort(path, hundredMegabytesEnded); });
 }
 
 void BM_PacedThousandAt9600(benchmark::State& state) {
